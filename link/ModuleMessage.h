@@ -1,0 +1,114 @@
+#ifndef VENTROLLA_LINK_MODULEMESSAGE_H
+#define VENTROLLA_LINK_MODULEMESSAGE_H
+
+#include <QByteArray>
+#include <QQueue>
+#include <QString>
+#include <QVariant>
+#include <QtGlobal>
+
+#include <array>
+
+// One message of a flight module's own protocol ('#', type byte, payload).
+struct ModuleMessage
+{
+    enum Type : quint8 {
+        Hello = 0x08,
+        Data = 0x09,
+        XData = 0x9E,
+        CalibReady = 0x91,
+        CalibDataCompass = 0x93,
+        CalibOk = 0x95,
+        CalibErr = 0x96,
+        CalibDonePitot = 0x98,
+        CalibCupOk = 0x9A,
+        IndoorAck = 0x9D,
+        IntThermCalDone = 0xA0,
+        ExtThermCalOk = 0xA2,
+        ChangeBetaOk = 0xA4,
+    };
+
+    // Value slots of Data and XData messages.
+    enum Slot {
+        PressureSlot = 0,
+        TemperatureSlot = 1,
+        HumiditySlot = 2,
+        WindDirectionSlot = 3,
+        WindSpeedSlot = 4,
+        SupplySlot = 5,
+        HoursSlot = 6,
+        MinutesSlot = 7,
+        SecondsSlot = 8,
+        LatitudeSlot = 9,
+        LongitudeSlot = 10,
+        AltitudeSlot = 11,
+        CourseSlot = 12,
+        GroundSpeedSlot = 13,
+        XDataSlot = 14,
+        SlotCount = 15
+    };
+
+    quint8 type = 0;
+    QString text;                          // identifier of a Hello message
+    std::array<QVariant, SlotCount> values; // decoded fields; absent ones stay invalid
+    QByteArray sampleBytes;                // raw samples of a CalibDataCompass message
+    quint8 indoorCode = 0;
+    quint8 kindLetter = 0;
+    quint16 tempEcho = 0;
+    quint16 ackWord = 0;
+};
+
+// Turns the radio data of one flight module into module messages. '#' always starts a new
+// message (an unfinished one is dropped); '!' escapes the next byte (XOR 0x20).
+class ModuleMessageParser
+{
+public:
+    // XData text longer than this (no line feed in sight) is dropped, so that a stream without
+    // a line feed cannot make the parser's memory grow without bound.
+    static constexpr int maxXDataLength = 4096;
+
+    void feed(const QByteArray &payload);
+    bool hasMessage() const;
+    ModuleMessage takeMessage(); // the oldest completed message, or an empty one
+
+    void setFlagsOverride(bool enabled, quint8 value);
+
+private:
+    enum class Step {
+        Idle,
+        Type,
+        HelloKind,
+        HelloText,
+        DataFixed,
+        DataGroup,
+        XDataText,
+        CompassCount,
+        CompassSamples,
+        IndoorCodeByte,
+        TempEchoWord,
+        AckWordWord,
+    };
+
+    void consume(quint8 byte);
+    void consumeType(quint8 byte);
+    void consumeDataFixed(quint8 byte);
+    void consumeDataGroup(quint8 byte);
+    void beginNextDataGroup();
+    void complete();
+
+    QQueue<ModuleMessage> messages;
+    ModuleMessage message;
+    Step step = Step::Idle;
+    bool escape = false;
+
+    int byteCount = 0;       // bytes consumed in the current step
+    quint8 word[5] = {};     // assembly of 16-bit fields and positions
+    quint8 contentsFlags = 0;
+    int currentGroup = -1;   // bit of the optional Data group being read
+    bool overrideEnabled = false;
+    quint8 overrideValue = 0;
+    int expectedSampleBytes = 0;
+    QByteArray xdataText;
+};
+
+#endif

@@ -1,0 +1,71 @@
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+namespace {
+
+QTemporaryDir *sandbox = nullptr;
+
+void setEnv(const char *name, const QString &value)
+{
+    qputenv(name, QFile::encodeName(value));
+}
+
+void removeSandbox()
+{
+    delete sandbox;
+    sandbox = nullptr;
+}
+
+} // namespace
+
+namespace TestSupport {
+
+void isolateEnvironment()
+{
+    if (sandbox)
+        return;
+    sandbox = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/ventrolla-test-XXXXXX"));
+    std::atexit(removeSandbox);
+    const QString root = sandbox->path();
+    for (const char *sub : {"config", "data", "cache", "runtime"})
+        QDir(root).mkpath(QString::fromLatin1(sub));
+    QFile::setPermissions(root + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    setEnv("HOME", root);
+    setEnv("XDG_CONFIG_HOME", root + QStringLiteral("/config"));
+    setEnv("XDG_DATA_HOME", root + QStringLiteral("/data"));
+    setEnv("XDG_CACHE_HOME", root + QStringLiteral("/cache"));
+    setEnv("XDG_RUNTIME_DIR", root + QStringLiteral("/runtime"));
+
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, root + QStringLiteral("/config"));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root + QStringLiteral("/config"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, root + QStringLiteral("/system"));
+    QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, root + QStringLiteral("/system"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Corvanel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Ventrolla"));
+}
+
+QString sandboxPath()
+{
+    return sandbox ? sandbox->path() : QString();
+}
+
+void clearSettings()
+{
+    QSettings settings;
+    settings.clear();
+    settings.sync();
+}
+
+} // namespace TestSupport
+
+void SettingsTestCase::init()
+{
+    TestSupport::clearSettings();
+}

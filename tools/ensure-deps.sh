@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Ventrolla needs to build, test and run, when any is missing.
+set -euo pipefail
+
+packages=(
+    qtbase5-dev libqt5serialport5-dev qtmultimedia5-dev libqt5multimedia5-plugins
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good libeigen3-dev libbenchmark-dev
+    cmake ninja-build g++ ccache xvfb xauth fonts-dejavu-core socat
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}" >&2
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+fi
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
