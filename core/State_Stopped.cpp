@@ -1,0 +1,111 @@
+#include "core/State_Stopped.h"
+
+#include "core/Model.h"
+#include "core/State_Running.h"
+#include "core/State_Starting.h"
+#include "core/State_Unacquired.h"
+#include "link/State_Configuring.h"
+
+bool State_Stopped::canAcquire()
+{
+    return true;
+}
+
+void State_Stopped::acquire()
+{
+    // Without a pending state the start sequence ends in acquisition: the known modules are
+    // told the interval, then new modules are looked for.
+    model->states().starting->enter();
+}
+
+bool State_Stopped::canRun()
+{
+    return model->moduleCount() > 0;
+}
+
+void State_Stopped::run()
+{
+    model->setPendingState(model->states().running);
+    model->states().starting->enter();
+}
+
+bool State_Stopped::canReset()
+{
+    return true;
+}
+
+void State_Stopped::reset()
+{
+    model->moduleList().saveModules();
+    model->clearModules();
+    model->setPendingState(model->states().unacquired);
+    model->states().configuring->enter();
+}
+
+bool State_Stopped::canClearSavedModules()
+{
+    return model->moduleList().hasSavedModules();
+}
+
+void State_Stopped::clearSavedModules()
+{
+    model->moduleList().forgetSavedModules();
+    model->emitStatusChanged();
+}
+
+bool State_Stopped::canChangeDataInterval()
+{
+    return true;
+}
+
+void State_Stopped::handleBaseStationData(const QByteArray &bytes)
+{
+    model->processBaseStationData(bytes, false);
+}
+
+void State_Stopped::handleDataMessage(int moduleNumber)
+{
+    // A module that sends data while stopped missed its stop packet.
+    model->sendStop(moduleNumber);
+}
+
+void State_Stopped::handleIndoorAckMessage(int)
+{
+    model->emitStatusChanged();
+}
+
+bool State_Stopped::canClearModule()
+{
+    return model->moduleCount() > 0;
+}
+
+void State_Stopped::clearModule()
+{
+    model->removeModule(model->moduleList().currentIndex());
+    if (model->moduleCount() > 0)
+        model->emitStatusChanged();
+    else
+        model->states().unacquired->enter();
+}
+
+bool State_Stopped::canNextModule()
+{
+    return model->moduleList().currentIndex() < model->moduleCount() - 1;
+}
+
+bool State_Stopped::canPreviousModule()
+{
+    return model->moduleList().currentIndex() > 0;
+}
+
+void State_Stopped::nextModule()
+{
+    model->moduleList().setCurrentIndex(model->moduleList().currentIndex() + 1);
+    model->emitStatusChanged();
+}
+
+void State_Stopped::previousModule()
+{
+    model->moduleList().setCurrentIndex(model->moduleList().currentIndex() - 1);
+    model->emitStatusChanged();
+}
