@@ -33,7 +33,7 @@ void isolateEnvironment()
     sandbox = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/ventrolla-test-XXXXXX"));
     std::atexit(removeSandbox);
     const QString root = sandbox->path();
-    for (const char *sub : {"config", "data", "cache", "runtime"})
+    for (const char *sub : {"config", "data", "cache", "runtime", "tmp"})
         QDir(root).mkpath(QString::fromLatin1(sub));
     QFile::setPermissions(root + QStringLiteral("/runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -42,6 +42,9 @@ void isolateEnvironment()
     setEnv("XDG_DATA_HOME", root + QStringLiteral("/data"));
     setEnv("XDG_CACHE_HOME", root + QStringLiteral("/cache"));
     setEnv("XDG_RUNTIME_DIR", root + QStringLiteral("/runtime"));
+    // Temporary files and local socket names (which live in the temporary folder) stay apart
+    // from those of other test programs running at the same time.
+    setEnv("TMPDIR", root + QStringLiteral("/tmp"));
 
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, root + QStringLiteral("/config"));
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root + QStringLiteral("/config"));

@@ -4,8 +4,9 @@
 #include <QObject>
 #include <QString>
 
-// Every test program runs with HOME, the XDG folders and QSettings pointed at a fresh temporary
-// folder, so no test reads or writes the user's own settings or files.
+// Every test program runs with HOME, the XDG folders, TMPDIR and QSettings pointed at a fresh
+// temporary folder, so no test reads or writes the user's own settings or files, and programs
+// running side by side do not meet in the temporary folder (local socket names live there).
 namespace TestSupport {
 
 // Call first thing in main(), before the application object exists.
