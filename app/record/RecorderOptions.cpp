@@ -1,0 +1,118 @@
+#include "RecorderOptions.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+bool parseRange(const QCommandLineParser &parser, const QString &name, int low, int high,
+                int &value, QString &error)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    const int parsed = parser.value(name).toInt(&ok);
+    if (!ok || parsed < low || parsed > high) {
+        error = QStringLiteral("--%1 must be a whole number from %2 to %3.").arg(name).arg(low).arg(high);
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+} // namespace
+
+bool RecorderOptions::parse(const QStringList &arguments, QString &error)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Runs a whole sounding without a display: configures the base station, acquires the "
+        "flight modules, runs them, writes the log file and serves the live data stream."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({
+        {QStringLiteral("port"), QStringLiteral("The base station's serial port or device path (required)."),
+         QStringLiteral("NAME")},
+        {QStringLiteral("interval"), QStringLiteral("Data interval index, 1 to 24 (default: the saved interval)."),
+         QStringLiteral("INDEX")},
+        {QStringLiteral("wind-units"), QStringLiteral("Wind and speed units: knots or mps (default knots)."),
+         QStringLiteral("UNITS"), QStringLiteral("knots")},
+        {QStringLiteral("ground-elevation"),
+         QStringLiteral("Metres subtracted from the altitudes (default 0: altitude above sea level)."),
+         QStringLiteral("METRES")},
+        {QStringLiteral("gps"),
+         QStringLiteral("Comma list of GPS fields to ask for: latitude, longitude, course, speed (default none)."),
+         QStringLiteral("FIELDS")},
+        {QStringLiteral("modules"), QStringLiteral("End acquisition as soon as N modules are in the table."),
+         QStringLiteral("N")},
+        {QStringLiteral("acquire-time"), QStringLiteral("End acquisition after this many seconds at the latest (default 60)."),
+         QStringLiteral("SECONDS"), QStringLiteral("60")},
+        {QStringLiteral("log"), QStringLiteral("Write the log file there."), QStringLiteral("FILE")},
+        {QStringLiteral("comment"), QStringLiteral("A comment repeated on every data line of the log."),
+         QStringLiteral("TEXT")},
+        {QStringLiteral("duration"), QStringLiteral("Run that long, then stop (default: until SIGINT or SIGTERM)."),
+         QStringLiteral("SECONDS")},
+        {QStringLiteral("no-server"), QStringLiteral("Do not open the local data server.")},
+    });
+
+    if (!parser.parse(arguments)) {
+        error = parser.errorText();
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty()) {
+        error = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
+        return false;
+    }
+
+    port = parser.value(QStringLiteral("port"));
+    if (port.isEmpty()) {
+        error = QStringLiteral("--port is required.");
+        return false;
+    }
+
+    const QString units = parser.value(QStringLiteral("wind-units"));
+    if (units == QLatin1String("knots")) {
+        windUnits = 0;
+    } else if (units == QLatin1String("mps")) {
+        windUnits = 1;
+    } else {
+        error = QStringLiteral("--wind-units must be knots or mps.");
+        return false;
+    }
+
+    if (parser.isSet(QStringLiteral("gps"))) {
+        const QStringList fields =
+            parser.value(QStringLiteral("gps")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        for (const QString &field : fields) {
+            const QString name = field.trimmed();
+            if (name == QLatin1String("latitude"))
+                latitude = true;
+            else if (name == QLatin1String("longitude"))
+                longitude = true;
+            else if (name == QLatin1String("course"))
+                course = true;
+            else if (name == QLatin1String("speed"))
+                speed = true;
+            else {
+                error = QStringLiteral("Unknown GPS field: %1").arg(name);
+                return false;
+            }
+        }
+    }
+
+    const int maxSeconds = 2000000; // what one timer can count in milliseconds
+    if (!parseRange(parser, QStringLiteral("interval"), 1, 24, interval, error)
+        || !parseRange(parser, QStringLiteral("ground-elevation"), -1000, 9000, groundElevation, error)
+        || !parseRange(parser, QStringLiteral("modules"), 1, 1000, moduleTarget, error)
+        || !parseRange(parser, QStringLiteral("acquire-time"), 1, maxSeconds, acquireSeconds, error)
+        || !parseRange(parser, QStringLiteral("duration"), 1, maxSeconds, durationSeconds, error))
+        return false;
+
+    logFile = parser.value(QStringLiteral("log"));
+    comment = parser.value(QStringLiteral("comment"));
+    server = !parser.isSet(QStringLiteral("no-server"));
+    return true;
+}
