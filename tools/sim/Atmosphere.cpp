@@ -1,0 +1,82 @@
+#include "Atmosphere.h"
+
+#include <QRandomGenerator>
+#include <QtMath>
+
+#include <cmath>
+
+namespace {
+
+// Standard atmosphere, troposphere.
+constexpr double seaLevelPressureHpa = 1013.25;
+constexpr double seaLevelTemperatureK = 288.15;
+constexpr double lapseRateKPerM = 0.0065;
+constexpr double pressureExponent = 5.25588; // g M / (R L)
+
+constexpr double surfaceHumidityPercent = 72.0;
+constexpr double humidityLapsePerM = 0.02;
+constexpr double referenceWindMs = 5.0; // at 10 m above ground
+constexpr double windShearExponent = 1.0 / 7.0;
+constexpr double prevailingWindDeg = 250.0;
+constexpr double veeringDegPerM = 0.03;
+
+// Weather changes over a few tens of minutes; two incommensurate periods avoid a visible cycle.
+constexpr double slowPeriodMs = 23.0 * 60 * 1000;
+constexpr double fastPeriodMs = 7.3 * 60 * 1000;
+
+} // namespace
+
+Atmosphere::Atmosphere(double groundElevationM, double latitudeDeg, double longitudeDeg,
+                       quint32 seed)
+    : groundElevation_(groundElevationM), latitude_(latitudeDeg), longitude_(longitudeDeg)
+{
+    QRandomGenerator random(seed);
+    for (double &phase : phases)
+        phase = random.generateDouble() * 2 * M_PI;
+}
+
+double Atmosphere::groundElevation() const
+{
+    return groundElevation_;
+}
+
+double Atmosphere::latitude() const
+{
+    return latitude_;
+}
+
+double Atmosphere::longitude() const
+{
+    return longitude_;
+}
+
+double Atmosphere::drift(Channel channel, qint64 simulatedMs) const
+{
+    const double t = double(simulatedMs);
+    return 0.7 * std::sin(2 * M_PI * t / slowPeriodMs + phases[size_t(channel) * 2])
+           + 0.3 * std::sin(2 * M_PI * t / fastPeriodMs + phases[size_t(channel) * 2 + 1]);
+}
+
+Atmosphere::Conditions Atmosphere::at(double heightAboveGroundM, qint64 simulatedMs) const
+{
+    const double height = qMax(0.0, heightAboveGroundM);
+    const double altitude = groundElevation_ + height;
+
+    const double seaLevelTemperature = seaLevelTemperatureK + 2.0 * drift(Temperature, simulatedMs);
+    const double seaLevelPressure = seaLevelPressureHpa + 3.0 * drift(Pressure, simulatedMs);
+
+    Conditions c;
+    c.temperatureK = seaLevelTemperature - lapseRateKPerM * altitude;
+    c.pressureHpa = seaLevelPressure * std::pow(c.temperatureK / seaLevelTemperature, pressureExponent);
+    c.humidityPercent = qBound(3.0,
+                               surfaceHumidityPercent - humidityLapsePerM * height
+                                   + 8.0 * drift(Humidity, simulatedMs),
+                               100.0);
+
+    const double reference = qMax(0.5, referenceWindMs + 2.0 * drift(WindSpeed, simulatedMs));
+    c.windSpeedMs = reference * std::pow(qMax(height, 1.0) / 10.0, windShearExponent);
+    c.windDirectionDeg = std::fmod(prevailingWindDeg + veeringDegPerM * height
+                                       + 20.0 * drift(WindDirection, simulatedMs) + 360.0,
+                                   360.0);
+    return c;
+}
