@@ -82,6 +82,23 @@ struct DataFields
     int groundSpeed = 0;      // 0.1 knots
 };
 
+// The default fields with every optional group: 07:05:59, 48.120833, -11.516667, -5 m,
+// course 359, 12.3 knots.
+inline DataFields allGroups()
+{
+    DataFields d;
+    d.flags = 0xFF;
+    d.hours = 7;
+    d.minutes = 5;
+    d.seconds = 59;
+    d.latitude = {4807, 2500, 'N'};
+    d.longitude = {1131, 0, 'W'};
+    d.altitude = -5;
+    d.course = 359;
+    d.groundSpeed = 123;
+    return d;
+}
+
 inline QByteArray position(const Position &p)
 {
     return word(p.degreesMinutes) + word(p.tenThousandths) + p.hemisphere;

@@ -41,21 +41,6 @@ QStringList fixedSlots(const QStringList &first, const QString &xdata = QStringL
     return texts;
 }
 
-DataFields fullData()
-{
-    DataFields d;
-    d.flags = 0xFF;
-    d.hours = 7;
-    d.minutes = 5;
-    d.seconds = 59;
-    d.latitude = {4807, 2500, 'N'};
-    d.longitude = {1131, 0, 'W'};
-    d.altitude = -5;
-    d.course = 359;
-    d.groundSpeed = 123;
-    return d;
-}
-
 } // namespace
 
 class TestModuleMessage : public QObject
@@ -146,7 +131,7 @@ void TestModuleMessage::dataFixedPartTexts()
 
 void TestModuleMessage::dataWithAllGroups()
 {
-    const QList<ModuleMessage> messages = parse(data(fullData()));
+    const QList<ModuleMessage> messages = parse(data(allGroups()));
     QCOMPARE(messages.size(), 1);
     const ModuleMessage &m = messages[0];
     QCOMPARE(slotTexts(m), fixedSlots({"1013.2", "295.3", "45.6", "270", "5.0", "12.05", "7", "5",
@@ -231,7 +216,7 @@ void TestModuleMessage::flagsOverride()
     parser.setFlagsOverride(true, 0);
     // Flags 0xFF on the wire, but the message ends at the flags byte; the group bytes behind it
     // are ignored up to the next '#'.
-    QList<ModuleMessage> messages = parse(parser, data(fullData()) + message(0x91));
+    QList<ModuleMessage> messages = parse(parser, data(allGroups()) + message(0x91));
     QCOMPARE(messages.size(), 2);
     QCOMPARE(slotTexts(messages[0]),
              fixedSlots({"1013.2", "295.3", "45.6", "270", "5.0", "12.05"}));
@@ -244,7 +229,7 @@ void TestModuleMessage::flagsOverride()
     QCOMPARE(messages[0].values[ModuleMessage::HoursSlot], QVariant(12));
 
     parser.setFlagsOverride(false, 0x80);
-    messages = parse(parser, data(fullData()));
+    messages = parse(parser, data(allGroups()));
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages[0].values[ModuleMessage::GroundSpeedSlot].toString(), QString("12.3"));
 }
@@ -376,7 +361,7 @@ void TestModuleMessage::unknownTypeLeavesParserIdle()
 
 void TestModuleMessage::messagesAcrossPayloads()
 {
-    const QByteArray first = data(fullData());
+    const QByteArray first = data(allGroups());
     const QByteArray second = hello('C', "TX0002");
     const QList<ModuleMessage> both = parse(first + second);
     QCOMPARE(both.size(), 2);
@@ -396,7 +381,7 @@ void TestModuleMessage::messagesAcrossPayloads()
 void TestModuleMessage::hashCutsUnfinishedMessage()
 {
     ModuleMessageParser parser;
-    QVERIFY(parse(parser, QByteArray("outside") + data(fullData()).left(20)).isEmpty());
+    QVERIFY(parse(parser, QByteArray("outside") + data(allGroups()).left(20)).isEmpty());
     const QList<ModuleMessage> messages = parse(parser, message(0x9D, bytes({156})));
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages[0].indoorCode, quint8(156));
