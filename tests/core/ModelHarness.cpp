@@ -10,12 +10,13 @@
 #include "link/ApiFrame.h"
 #include "link/State_Configuring.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QSettings>
 #include <QStringList>
 #include <QTimer>
+
+#include <functional>
 
 #include <sys/ioctl.h>
 
@@ -239,11 +240,6 @@ ModelRig::ModelRig(int windUnits, bool latitude, bool longitude, bool course, bo
     QObject::connect(model_->serialPort(), &QSerialPort::readyRead, [this] { ++readyReads; });
 }
 
-ModelRig::~ModelRig()
-{
-    model_.reset();
-}
-
 bool ModelRig::open()
 {
     if (!pty_.open())
@@ -357,8 +353,10 @@ bool ModelRig::acquireAndStop(const QList<qint64> &addresses)
         invoke("onStopTimer");
     if (takeFrames(addresses.size()).size() != addresses.size())
         return false;
-    for (const qint64 address : addresses)
-        deliverFrom(address, Radio::calibReady());
+    for (const qint64 address : addresses) {
+        if (!deliverFrom(address, Radio::calibReady()))
+            return false;
+    }
     return model_->currentState() == model_->states().stopped;
 }
 

@@ -8,7 +8,6 @@
 #include <QList>
 #include <QString>
 
-#include <functional>
 #include <memory>
 
 // What flight modules say, as the base station hands it over.
@@ -68,7 +67,6 @@ class ModelRig
 public:
     explicit ModelRig(int windUnits = 0, bool latitude = false, bool longitude = false,
                       bool course = false, bool speed = false);
-    ~ModelRig();
 
     Model &model() { return *model_; }
     PseudoTerminal &pty() { return pty_; }

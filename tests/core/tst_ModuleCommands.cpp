@@ -63,13 +63,16 @@ private slots:
         QTest::newRow("fast, no GPS") << true << 2 << 0 << bytes({0x23, 0x84, 0x01, 0xE4, 0x0D});
         QTest::newRow("fast whatever the interval")
             << true << 35 << 15 << bytes({0x23, 0x84, 0x01, 0xFF, 0x0D});
-        QTest::newRow("2 s, latitude only") << false << 2 << 8 << bytes({0x23, 0x84, 0x02, 0xF4, 0x0D});
+        QTest::newRow("2 s, latitude only")
+            << false << 2 << 8 << bytes({0x23, 0x84, 0x02, 0xF4, 0x0D});
         QTest::newRow("2 s, longitude and speed")
             << false << 2 << 5 << bytes({0x23, 0x84, 0x02, 0xED, 0x0D});
         QTest::newRow("2 s, latitude and course")
             << false << 2 << 10 << bytes({0x23, 0x84, 0x02, 0xF6, 0x0D});
-        QTest::newRow("60 s, all GPS") << false << 12 << 15 << bytes({0x23, 0x84, 0x0C, 0xFF, 0x0D});
-        QTest::newRow("1 min is sent as 12") << false << 13 << 15 << bytes({0x23, 0x84, 0x0C, 0xFF, 0x0D});
+        QTest::newRow("60 s, all GPS")
+            << false << 12 << 15 << bytes({0x23, 0x84, 0x0C, 0xFF, 0x0D});
+        QTest::newRow("1 min is sent as 12")
+            << false << 13 << 15 << bytes({0x23, 0x84, 0x0C, 0xFF, 0x0D});
         QTest::newRow("2 min") << false << 14 << 0 << bytes({0x23, 0x84, 0x0E, 0xE4, 0x0D});
         QTest::newRow("60 min") << false << 24 << 0 << bytes({0x23, 0x84, 0x18, 0xE4, 0x0D});
         QTest::newRow("interval byte '!' is escaped")
@@ -157,7 +160,8 @@ private slots:
         QTest::addColumn<int>("second"); // cup offset
         QTest::addColumn<QByteArray>("payload");
 
-        QTest::newRow("compass start") << CompassStart << 'P' << 0 << 0 << bytes({0x23, 0x92, 0x0D});
+        QTest::newRow("compass start")
+            << CompassStart << 'P' << 0 << 0 << bytes({0x23, 0x92, 0x0D});
         QTest::newRow("indoor on") << IndoorOn << 'P' << 0 << 0 << bytes({0x23, 0x9B, 0x0D});
         QTest::newRow("indoor off") << IndoorOff << 'P' << 0 << 0 << bytes({0x23, 0x9C, 0x0D});
         QTest::newRow("internal thermistor")
@@ -191,7 +195,8 @@ private slots:
         ModelRig rig;
         QVERIFY(rig.open());
         Model &model = rig.model();
-        auto *module = new FlightModule(Radio::savedRecord(QStringLiteral("TX0001"), moduleAddress, kind), 0);
+        const QString record = Radio::savedRecord(QStringLiteral("TX0001"), moduleAddress, kind);
+        auto *module = new FlightModule(record, 0);
         QVERIFY(module->isValid());
         model.appendModule(module);
 

@@ -29,7 +29,10 @@ private:
         QCOMPARE(rig.takeBytes(3), QByteArray("+++"));
     }
 
-    int progress(ModelRig &rig) { return rig.model().states().configuring->configurationProgress(); }
+    int progress(ModelRig &rig)
+    {
+        return rig.model().states().configuring->configurationProgress();
+    }
 
 private slots:
     void radioAt57600IsConfiguredAndStoresItsAddress()
