@@ -60,6 +60,8 @@ void ApiFrameParser::feed(const QByteArray &bytes)
             declaredLength |= byte;
             // A length of 0 or with the top bit set (negative as a signed 16-bit number) can
             // never be met: such a frame is invalid at its first data byte.
+            if (declaredLength > 0 && declaredLength < 0x8000)
+                frameData.reserve(declaredLength);
             step = Step::Data;
             break;
         case Step::Data:
@@ -92,7 +94,7 @@ void ApiFrameParser::finishFrame(bool valid)
 {
     if (valid && frameData.size() > receiveFrameHeaderSize
         && quint8(frameData.at(0)) == receiveFrameType) {
-        frames.enqueue(decodeReceiveFrame(frameData));
+        frames.push_back(decodeReceiveFrame(frameData));
     }
     step = Step::Hunting;
     frameData.clear();
@@ -100,14 +102,16 @@ void ApiFrameParser::finishFrame(bool valid)
 
 bool ApiFrameParser::hasFrame() const
 {
-    return !frames.isEmpty();
+    return !frames.empty();
 }
 
 ApiFrame ApiFrameParser::takeFrame()
 {
-    if (frames.isEmpty())
+    if (frames.empty())
         return ApiFrame();
-    return frames.dequeue();
+    ApiFrame oldest = std::move(frames.front());
+    frames.pop_front();
+    return oldest;
 }
 
 int ApiFrameParser::bufferedByteCount() const

@@ -2,8 +2,9 @@
 #define VENTROLLA_LINK_APIFRAME_H
 
 #include <QByteArray>
-#include <QQueue>
 #include <QtGlobal>
+
+#include <deque>
 
 // One API frame received from the base station's radio.
 struct ApiFrame
@@ -35,7 +36,7 @@ private:
     void startFrame();
     void finishFrame(bool valid);
 
-    QQueue<ApiFrame> frames;
+    std::deque<ApiFrame> frames;
     QByteArray frameData;
     Step step = Step::Hunting;
     int declaredLength = 0;

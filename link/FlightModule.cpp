@@ -21,14 +21,27 @@ QList<QVariant> initialRecord()
     return record;
 }
 
-// Correction of the tenths digit of the module's thermistor reading, in kelvin.
-double temperatureCorrection(const QString &kelvinText)
+// Correction of the module's thermistor reading by its tenths digit, in thousandths of a kelvin.
+int temperatureCorrection(int tenthsDigit)
 {
-    static const double corrections[10] = {0, 0, 0.025, 0.05, 0.075, 0, 0, 0.025, 0.05, 0.075};
-    if (kelvinText.isEmpty())
-        return 0;
-    const int digit = kelvinText.back().digitValue();
-    return digit >= 0 && digit <= 9 ? corrections[digit] : 0;
+    static const int corrections[10] = {0, 0, 25, 50, 75, 0, 0, 25, 50, 75};
+    return corrections[tenthsDigit];
+}
+
+// hh:mm:ss, at least two digits each (the fields are single bytes).
+QString timeText(int hours, int minutes, int seconds)
+{
+    char text[12];
+    char *p = text;
+    for (const int field : {hours, minutes, seconds}) {
+        if (p != text)
+            *p++ = ':';
+        if (field >= 100)
+            *p++ = char('0' + field / 100);
+        *p++ = char('0' + field / 10 % 10);
+        *p++ = char('0' + field % 10);
+    }
+    return QString::fromLatin1(text, int(p - text));
 }
 
 // The saved record joins fields with ';' and modules with '/': neither may occur inside a field.
@@ -140,40 +153,41 @@ void FlightModule::handleMessage(const ModuleMessage &message)
 void FlightModule::updateRecord(const ModuleMessage &message)
 {
     const auto &v = message.values;
-    for (int column = PressureColumn; column <= GroundSpeedColumn; ++column)
-        record_[column] = QStringLiteral("0");
+    const auto &raw = message.rawValues; // 0 for a group that was not sent
 
     record_[AltitudeColumn] =
-        fixedText(v[ModuleMessage::AltitudeSlot].toDouble() - groundElevation_, 1);
+        decimalText((qint64(raw[ModuleMessage::AltitudeSlot]) - groundElevation_) * 10, 1);
     record_[PressureColumn] = v[ModuleMessage::PressureSlot];
 
-    const QString kelvinText = v[ModuleMessage::TemperatureSlot].toString();
-    const double kelvin = kelvinText.toDouble();
-    if (directTemperature)
-        record_[TemperatureColumn] = fixedText(kelvin - 273.15, 1);
-    else
-        record_[TemperatureColumn] =
-            fixedText(kelvin + temperatureCorrection(kelvinText) - 273.1, 3);
+    const qint32 kelvinTenths = raw[ModuleMessage::TemperatureSlot];
+    if (directTemperature) {
+        record_[TemperatureColumn] = fixedText(kelvinTenths / 10.0 - 273.15, 1);
+    } else {
+        // Exact in thousandths: kelvin + correction of the tenths digit - 273.1.
+        record_[TemperatureColumn] = decimalText(
+            qint64(kelvinTenths) * 100 + temperatureCorrection(kelvinTenths % 10) - 273100, 3);
+    }
 
     record_[HumidityColumn] = v[ModuleMessage::HumiditySlot];
     record_[WindDirectionColumn] = v[ModuleMessage::WindDirectionSlot];
     record_[SupplyColumn] = v[ModuleMessage::SupplySlot];
-    record_[UtcTimeColumn] = QStringLiteral("%1:%2:%3")
-                                 .arg(v[ModuleMessage::HoursSlot].toInt(), 2, 10, QLatin1Char('0'))
-                                 .arg(v[ModuleMessage::MinutesSlot].toInt(), 2, 10, QLatin1Char('0'))
-                                 .arg(v[ModuleMessage::SecondsSlot].toInt(), 2, 10, QLatin1Char('0'));
+    record_[UtcTimeColumn] = timeText(raw[ModuleMessage::HoursSlot], raw[ModuleMessage::MinutesSlot],
+                                      raw[ModuleMessage::SecondsSlot]);
     record_[LatitudeColumn] = v[ModuleMessage::LatitudeSlot];
     record_[LongitudeColumn] = v[ModuleMessage::LongitudeSlot];
     record_[CourseColumn] = v[ModuleMessage::CourseSlot];
 
     if (windUnits_ == 0) {
         record_[WindSpeedColumn] =
-            fixedText(v[ModuleMessage::WindSpeedSlot].toDouble() * knotsPerMetrePerSecond, 2);
+            fixedText(raw[ModuleMessage::WindSpeedSlot] / 10.0 * knotsPerMetrePerSecond, 2);
         record_[GroundSpeedColumn] = v[ModuleMessage::GroundSpeedSlot];
     } else if (windUnits_ == 1) {
         record_[WindSpeedColumn] = v[ModuleMessage::WindSpeedSlot];
         record_[GroundSpeedColumn] =
-            fixedText(v[ModuleMessage::GroundSpeedSlot].toDouble() / knotsPerMetrePerSecond, 2);
+            fixedText(raw[ModuleMessage::GroundSpeedSlot] / 10.0 / knotsPerMetrePerSecond, 2);
+    } else {
+        record_[WindSpeedColumn] = QStringLiteral("0");
+        record_[GroundSpeedColumn] = QStringLiteral("0");
     }
 }
 

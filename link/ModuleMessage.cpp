@@ -8,9 +8,10 @@ constexpr int helloTextLength = 12;
 constexpr int dataFixedLength = 14; // fixed part of a Data message, contents flags last
 constexpr int compassSampleSize = 28;
 
-QVariant fixedText(double value, int decimals)
+void setScaled(ModuleMessage &message, int slot, qint32 raw, int decimals)
 {
-    return QStringLiteral("%1").arg(value, 0, 'f', decimals);
+    message.rawValues[slot] = raw;
+    message.values[slot] = decimalText(raw, decimals);
 }
 
 quint16 word16(const quint8 *bytes)
@@ -27,18 +28,44 @@ int groupSize(int bit)
     return 2;     // altitude, course, ground speed
 }
 
-// Degrees and minutes as ddmm in a, ten-thousandths of a minute in b.
+// Degrees and minutes as ddmm in a, ten-thousandths of a minute in b; the value in degrees
+// with six decimals. Worked in whole numbers: millionths of a degree are the
+// ten-thousandth of a minute times 10/6, so the exact value never falls halfway between two
+// millionths and rounding it gives the same text as the floating-point sum would.
 QVariant positionText(const quint8 *bytes, char negativeHemisphere)
 {
-    const int a = word16(bytes);
-    const int b = word16(bytes + 2);
-    double value = a / 100 + (a % 100 + b / 10000.0) / 60.0;
+    const qint64 a = word16(bytes);
+    const qint64 b = word16(bytes + 2);
+    const qint64 tenThousandthsOfMinute = (a % 100) * 10000 + b;
+    qint64 micro = (a / 100) * 1000000 + (tenThousandthsOfMinute * 10 + 3) / 6;
     if (bytes[4] == quint8(negativeHemisphere))
-        value = -value;
-    return fixedText(value, 6);
+        micro = -micro;
+    return decimalText(micro, 6);
 }
 
 } // namespace
+
+QString decimalText(qint64 scaled, int decimals)
+{
+    char digits[32];
+    char *end = digits + sizeof digits;
+    char *p = end;
+    const bool negative = scaled < 0;
+    quint64 magnitude = negative ? quint64(-(scaled + 1)) + 1 : quint64(scaled);
+    for (int i = 0; i < decimals; ++i) {
+        *--p = char('0' + magnitude % 10);
+        magnitude /= 10;
+    }
+    if (decimals > 0)
+        *--p = '.';
+    do {
+        *--p = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (negative)
+        *--p = '-';
+    return QString::fromLatin1(p, int(end - p));
+}
 
 void ModuleMessageParser::feed(const QByteArray &payload)
 {
@@ -64,14 +91,16 @@ void ModuleMessageParser::feed(const QByteArray &payload)
 
 bool ModuleMessageParser::hasMessage() const
 {
-    return !messages.isEmpty();
+    return !messages.empty();
 }
 
 ModuleMessage ModuleMessageParser::takeMessage()
 {
-    if (messages.isEmpty())
+    if (messages.empty())
         return ModuleMessage();
-    return messages.dequeue();
+    ModuleMessage oldest = std::move(messages.front());
+    messages.pop_front();
+    return oldest;
 }
 
 void ModuleMessageParser::setFlagsOverride(bool enabled, quint8 value)
@@ -82,7 +111,7 @@ void ModuleMessageParser::setFlagsOverride(bool enabled, quint8 value)
 
 void ModuleMessageParser::complete()
 {
-    messages.enqueue(message);
+    messages.push_back(std::move(message));
     message = ModuleMessage();
     step = Step::Idle;
 }
@@ -220,25 +249,24 @@ void ModuleMessageParser::consumeDataFixed(quint8 byte)
         return;
 
     const quint16 value = word16(word);
-    auto &values = message.values;
     switch (position) {
     case 2:
-        values[ModuleMessage::PressureSlot] = fixedText(value / 10.0, 1);
+        setScaled(message, ModuleMessage::PressureSlot, value, 1);
         break;
     case 4:
-        values[ModuleMessage::TemperatureSlot] = fixedText(value / 10.0, 1);
+        setScaled(message, ModuleMessage::TemperatureSlot, value, 1);
         break;
     case 6:
-        values[ModuleMessage::HumiditySlot] = fixedText(value / 10.0, 1);
+        setScaled(message, ModuleMessage::HumiditySlot, value, 1);
         break;
     case 8:
-        values[ModuleMessage::WindDirectionSlot] = QString::number(value);
+        setScaled(message, ModuleMessage::WindDirectionSlot, value, 0);
         break;
     case 10:
-        values[ModuleMessage::WindSpeedSlot] = fixedText(value / 10.0, 1);
+        setScaled(message, ModuleMessage::WindSpeedSlot, value, 1);
         break;
     case 12:
-        values[ModuleMessage::SupplySlot] = fixedText(value / 100.0, 2);
+        setScaled(message, ModuleMessage::SupplySlot, value, 2);
         break;
     default:
         break;
@@ -269,12 +297,15 @@ void ModuleMessageParser::consumeDataGroup(quint8 byte)
     switch (currentGroup) {
     case 7:
         values[ModuleMessage::HoursSlot] = int(word[0]);
+        message.rawValues[ModuleMessage::HoursSlot] = word[0];
         break;
     case 6:
         values[ModuleMessage::MinutesSlot] = int(word[0]);
+        message.rawValues[ModuleMessage::MinutesSlot] = word[0];
         break;
     case 5:
         values[ModuleMessage::SecondsSlot] = int(word[0]);
+        message.rawValues[ModuleMessage::SecondsSlot] = word[0];
         break;
     case 4:
         values[ModuleMessage::LatitudeSlot] = positionText(word, 'S');
@@ -283,13 +314,18 @@ void ModuleMessageParser::consumeDataGroup(quint8 byte)
         values[ModuleMessage::LongitudeSlot] = positionText(word, 'W');
         break;
     case 2:
-        values[ModuleMessage::AltitudeSlot] = fixedText(double(qint16(word16(word))), 1);
+    {
+        // Whole metres, written with one decimal.
+        const qint16 metres = qint16(word16(word));
+        message.rawValues[ModuleMessage::AltitudeSlot] = metres;
+        values[ModuleMessage::AltitudeSlot] = decimalText(qint64(metres) * 10, 1);
         break;
+    }
     case 1:
         values[ModuleMessage::CourseSlot] = int(word16(word));
         break;
     case 0:
-        values[ModuleMessage::GroundSpeedSlot] = fixedText(word16(word) / 10.0, 1);
+        setScaled(message, ModuleMessage::GroundSpeedSlot, word16(word), 1);
         break;
     default:
         break;

@@ -2,12 +2,12 @@
 #define VENTROLLA_LINK_MODULEMESSAGE_H
 
 #include <QByteArray>
-#include <QQueue>
 #include <QString>
 #include <QVariant>
 #include <QtGlobal>
 
 #include <array>
+#include <deque>
 
 // One message of a flight module's own protocol ('#', type byte, payload).
 struct ModuleMessage
@@ -51,12 +51,19 @@ struct ModuleMessage
     quint8 type = 0;
     QString text;                          // identifier of a Hello message
     std::array<QVariant, SlotCount> values; // decoded fields; absent ones stay invalid
+    // The whole numbers behind the numeric slots (tenths, hundredths or units as sent), so the
+    // flight module computes with them instead of reading its texts back.
+    std::array<qint32, SlotCount> rawValues {};
     QByteArray sampleBytes;                // raw samples of a CalibDataCompass message
     quint8 indoorCode = 0;
     quint8 kindLetter = 0;
     quint16 tempEcho = 0;
     quint16 ackWord = 0;
 };
+
+// The text of scaled / 10^decimals with exactly that many decimals: what
+// QString::arg(double, 0, 'f', decimals) gives for the value, without going through a double.
+QString decimalText(qint64 scaled, int decimals);
 
 // Turns the radio data of one flight module into module messages. '#' always starts a new
 // message (an unfinished one is dropped); '!' escapes the next byte (XOR 0x20).
@@ -96,7 +103,7 @@ private:
     void beginNextDataGroup();
     void complete();
 
-    QQueue<ModuleMessage> messages;
+    std::deque<ModuleMessage> messages;
     ModuleMessage message;
     Step step = Step::Idle;
     bool escape = false;
