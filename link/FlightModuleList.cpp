@@ -98,7 +98,7 @@ FlightModule *FlightModuleList::takeModule(int index)
     modulesByAddress.remove(taken->radioAddress());
     dataReceived.removeAt(index);
     records.removeAt(index);
-    disconnect(taken, nullptr, this, nullptr);
+    taken->disconnect();
 
     if (modules.isEmpty())
         currentIndex_ = 0;
