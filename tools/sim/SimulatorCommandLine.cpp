@@ -59,7 +59,7 @@ SimulatorCommandLine::SimulatorCommandLine()
                     QStringLiteral("A module, repeatable; replaces the ones above. "
                                    "KIND:ID[:FLAG...] with flags gps, xdata, indoor, height=M, "
                                    "address=HEX (16 digits). Example: Q:TX0001:gps:height=80."),
-                    QStringLiteral("spec")),
+                    QStringLiteral("module")),
         QCommandLineOption(QStringLiteral("ground-elevation"),
                     QStringLiteral("Height of the launch site above sea level, metres. "
                                    "Default 100."),
@@ -218,11 +218,11 @@ SimulatorCommandLine::Outcome SimulatorCommandLine::parse(const QStringList &arg
 
 bool SimulatorCommandLine::readModules()
 {
-    const QStringList specs = parser.values(QStringLiteral("module"));
-    if (!specs.isEmpty()) {
-        for (const QString &spec : specs) {
+    const QStringList descriptions = parser.values(QStringLiteral("module"));
+    if (!descriptions.isEmpty()) {
+        for (const QString &description : descriptions) {
             SimulatedModule::Settings module;
-            if (!readModuleSpec(spec, module))
+            if (!readModuleDescription(description, module))
                 return false;
             settings_.modules.append(module);
         }
@@ -269,11 +269,11 @@ bool SimulatorCommandLine::readModules()
     return true;
 }
 
-bool SimulatorCommandLine::readModuleSpec(const QString &spec, SimulatedModule::Settings &module)
+bool SimulatorCommandLine::readModuleDescription(const QString &description, SimulatedModule::Settings &module)
 {
-    const QStringList parts = spec.split(QLatin1Char(':'));
-    const auto bad = [this, &spec](const QString &why) {
-        return fail(QStringLiteral("--module %1: %2").arg(spec, why));
+    const QStringList parts = description.split(QLatin1Char(':'));
+    const auto bad = [this, &description](const QString &why) {
+        return fail(QStringLiteral("--module %1: %2").arg(description, why));
     };
     if (parts.size() < 2 || parts.at(0).size() != 1
         || !QStringLiteral("QDPC").contains(parts.at(0).toUpper()))

@@ -26,7 +26,7 @@ public:
 private:
     bool fail(const QString &text);
     bool readModules();
-    bool readModuleSpec(const QString &spec, SimulatedModule::Settings &module);
+    bool readModuleDescription(const QString &description, SimulatedModule::Settings &module);
 
     QCommandLineParser parser;
     BaseStationSimulator::Settings settings_;
