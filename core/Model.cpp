@@ -13,6 +13,8 @@
 
 #include <QSettings>
 
+#include <utility>
+
 namespace {
 
 const QString baseStationGroup = QStringLiteral("BaseStation");
@@ -574,6 +576,21 @@ FlightModuleList &Model::newModuleList() { return newModuleList_; }
 Model::Timers &Model::timers() { return timers_; }
 const Model::States &Model::states() const { return states_; }
 State *Model::currentState() const { return currentState_; }
+
+QString Model::stateName(const State *state) const
+{
+    const std::pair<const State *, const char *> names[] = {
+        {states_.unconfigured, "Unconfigured"}, {states_.configuring, "Configuring"},
+        {states_.unacquired, "Unacquired"},     {states_.acquiring, "Acquiring"},
+        {states_.stopped, "Stopped"},           {states_.starting, "Starting"},
+        {states_.running, "Running"},           {states_.stopping, "Stopping"},
+    };
+    for (const auto &[candidate, name] : names) {
+        if (state == candidate)
+            return QString::fromLatin1(name);
+    }
+    return QStringLiteral("Unknown");
+}
 void Model::setCurrentState(State *state) { currentState_ = state; }
 quint32 Model::baseStationAddressHigh() const { return baseStationAddressHigh_; }
 quint32 Model::baseStationAddressLow() const { return baseStationAddressLow_; }

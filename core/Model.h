@@ -188,6 +188,8 @@ public:
     Timers &timers();
     const States &states() const;
     State *currentState() const;
+    // The name of a state of this model, as progress reports show it ("Running").
+    QString stateName(const State *state) const;
     void setCurrentState(State *state);
     quint32 baseStationAddressHigh() const;
     quint32 baseStationAddressLow() const;

@@ -102,7 +102,7 @@ void Recorder::onStatusChanged()
     if (state == lastState)
         return;
     lastState = state;
-    report(QStringLiteral("state: %1").arg(stateName(state)));
+    report(QStringLiteral("state: %1").arg(model_->stateName(state)));
     onStateEntered(state);
 }
 
@@ -207,28 +207,6 @@ void Recorder::finish(int status)
     }
     // Queued, so that a caller about to enter the event loop still sees it.
     QMetaObject::invokeMethod(this, [this, status] { emit finished(status); }, Qt::QueuedConnection);
-}
-
-QString Recorder::stateName(State *state) const
-{
-    const Model::States &states = model_->states();
-    if (state == states.unconfigured)
-        return QStringLiteral("Unconfigured");
-    if (state == states.configuring)
-        return QStringLiteral("Configuring");
-    if (state == states.unacquired)
-        return QStringLiteral("Unacquired");
-    if (state == states.acquiring)
-        return QStringLiteral("Acquiring");
-    if (state == states.stopped)
-        return QStringLiteral("Stopped");
-    if (state == states.starting)
-        return QStringLiteral("Starting");
-    if (state == states.running)
-        return QStringLiteral("Running");
-    if (state == states.stopping)
-        return QStringLiteral("Stopping");
-    return QStringLiteral("Unknown");
 }
 
 void Recorder::report(const QString &line)

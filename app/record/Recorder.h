@@ -57,7 +57,6 @@ private:
     void endAcquisition();
     void beginRun();
     void finish(int status);
-    QString stateName(State *state) const;
     void report(const QString &line);
 
     RecorderOptions options;

@@ -394,23 +394,5 @@ bool ModelRig::startRunning()
 
 QString ModelRig::stateName() const
 {
-    const State *state = model_->currentState();
-    const Model::States &states = model_->states();
-    if (state == states.unconfigured)
-        return QStringLiteral("Unconfigured");
-    if (state == states.configuring)
-        return QStringLiteral("Configuring");
-    if (state == states.unacquired)
-        return QStringLiteral("Unacquired");
-    if (state == states.acquiring)
-        return QStringLiteral("Acquiring");
-    if (state == states.stopped)
-        return QStringLiteral("Stopped");
-    if (state == states.starting)
-        return QStringLiteral("Starting");
-    if (state == states.running)
-        return QStringLiteral("Running");
-    if (state == states.stopping)
-        return QStringLiteral("Stopping");
-    return QStringLiteral("?");
+    return model_->stateName(model_->currentState());
 }
