@@ -1,5 +1,7 @@
 #include "ModelHarness.h"
 
+#include "ModuleBytes.h"
+
 #include "core/State_Acquiring.h"
 #include "core/State_Running.h"
 #include "core/State_Starting.h"
@@ -46,23 +48,7 @@ bool spinUntil(const std::function<bool()> &done)
 
 void appendWord(QByteArray &bytes, quint16 word)
 {
-    bytes.append(char(word >> 8));
-    bytes.append(char(word & 0xFF));
-}
-
-// The module escapes '#' and '!' inside a message as '!' followed by the byte XOR 0x20.
-QByteArray moduleEscaped(const QByteArray &bytes)
-{
-    QByteArray out;
-    for (const char c : bytes) {
-        if (c == '#' || c == '!') {
-            out.append('!');
-            out.append(char(c ^ 0x20));
-        } else {
-            out.append(c);
-        }
-    }
-    return out;
+    bytes.append(ModuleBytes::word(word));
 }
 
 qint64 readAddress(const QByteArray &bytes, int offset)
@@ -81,9 +67,7 @@ namespace Radio {
 
 QByteArray hello(char kind, const QByteArray &identifier)
 {
-    QByteArray text = identifier.left(12);
-    text.append(QByteArray(12 - text.size(), '\0'));
-    return QByteArray("#\x08", 2) + moduleEscaped(kind + text);
+    return ModuleBytes::hello(kind, identifier);
 }
 
 QByteArray data(const Reading &reading)
@@ -103,7 +87,7 @@ QByteArray data(const Reading &reading)
     } else {
         body.append('\0');
     }
-    return QByteArray("#\x09", 2) + moduleEscaped(body);
+    return QByteArray("#\x09", 2) + ModuleBytes::escape(body);
 }
 
 QByteArray dataAt(int hours, int minutes, int seconds, quint16 pressure)
