@@ -27,7 +27,7 @@ cleanup() {
 trap cleanup EXIT
 
 # The simulator prints the pseudo-terminal to open on its first line.
-"$build/tools/sim/ventrolla-sim" --modules 3 --kinds QDP --gps --xdata \
+"$build/sim/ventrolla-sim" --modules 3 --kinds QDP --gps --xdata \
     --power-on-delay 500 --power-on-interval 1000 >"$demo/sim.out" &
 sim_pid=$!
 for _ in $(seq 100); do
