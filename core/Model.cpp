@@ -1,5 +1,14 @@
 #include "core/Model.h"
 
+#include "config/CompassCalibrator.h"
+#include "config/State_Acquiring_Calib.h"
+#include "config/State_CalibFailure.h"
+#include "config/State_CalibSuccess.h"
+#include "config/State_Calibrating_Anemometer.h"
+#include "config/State_Calibrating_Compass.h"
+#include "config/State_Calibrating_Thermistor.h"
+#include "config/State_CalibrationDelay.h"
+#include "config/State_ChangingModuleIndoorMode.h"
 #include "core/ModuleConfigSettings.h"
 #include "core/State_Running.h"
 #include "core/State_Starting.h"
@@ -89,6 +98,14 @@ Model::Model(int windUnits, int groundElevation, bool latitude, bool longitude, 
     states_.starting = new State_Starting(this);
     states_.running = new State_Running(this);
     states_.stopping = new State_Stopping(this);
+    states_.acquiringCalib = new State_Acquiring_Calib(this);
+    states_.calibrationDelay = new State_CalibrationDelay(this);
+    states_.calibratingCompass = new State_Calibrating_Compass(this);
+    states_.calibratingAnemometer = new State_Calibrating_Anemometer(this);
+    states_.calibratingThermistor = new State_Calibrating_Thermistor(this);
+    states_.changingModuleIndoorMode = new State_ChangingModuleIndoorMode(this);
+    states_.calibSuccess = new State_CalibSuccess(this);
+    states_.calibFailure = new State_CalibFailure(this);
     states_.unconfigured->enter();
     pendingFlag = false;
 
@@ -108,8 +125,17 @@ Model::~Model()
     delete states_.starting;
     delete states_.running;
     delete states_.stopping;
+    delete states_.acquiringCalib;
+    delete states_.calibrationDelay;
+    delete states_.calibratingCompass;
+    delete states_.calibratingAnemometer;
+    delete states_.calibratingThermistor;
+    delete states_.changingModuleIndoorMode;
+    delete states_.calibSuccess;
+    delete states_.calibFailure;
     currentState_ = nullptr;
     delete serialPort_;
+    delete compassCalibrator_;
     delete configSettings;
 }
 
@@ -354,12 +380,45 @@ void Model::setThermistorOption(int option) { configSettings->thermistorOption =
 
 void Model::setCupCalibration(qint16 slope, qint8 offset)
 {
-    cupSlope = slope;
-    cupOffset = offset;
+    cupSlope_ = slope;
+    cupOffset_ = offset;
 }
 
-void Model::setReferenceTemperature(quint16 hundredthsKelvin) { referenceTemperature = hundredthsKelvin; }
-void Model::setBeta(quint16 value) { beta = value; }
+qint16 Model::cupSlope() const { return cupSlope_; }
+qint8 Model::cupOffset() const { return cupOffset_; }
+void Model::setReferenceTemperature(quint16 hundredthsKelvin) { referenceTemperature_ = hundredthsKelvin; }
+quint16 Model::referenceTemperature() const { return referenceTemperature_; }
+void Model::setBeta(quint16 value) { beta_ = value; }
+quint16 Model::beta() const { return beta_; }
+
+// ---- calibration results ----
+
+CompassCalibrator *Model::compassCalibrator() const { return compassCalibrator_; }
+
+void Model::renewCompassCalibrator()
+{
+    delete compassCalibrator_;
+    compassCalibrator_ = new CompassCalibrator;
+}
+
+void Model::destroyCompassCalibrator()
+{
+    delete compassCalibrator_;
+    compassCalibrator_ = nullptr;
+}
+
+void Model::setCompassResults(float meanMagnitude, float meanDeviation, float distortion)
+{
+    compassMeanMagnitude_ = meanMagnitude;
+    compassMeanDeviation_ = meanDeviation;
+    compassDistortion_ = distortion;
+}
+
+float Model::compassMeanMagnitude() const { return compassMeanMagnitude_; }
+float Model::compassMeanDeviation() const { return compassMeanDeviation_; }
+float Model::compassDistortion() const { return compassDistortion_; }
+bool Model::lastCalibrationSucceeded() const { return lastCalibrationSucceeded_; }
+void Model::setLastCalibrationSucceeded(bool succeeded) { lastCalibrationSucceeded_ = succeeded; }
 
 // ---- table rows ----
 
@@ -502,9 +561,9 @@ void Model::sendAnemometerCalibration(qint64 radioAddress)
         return;
     }
     QByteArray payload("#\x99", 2);
-    payload.append(char((quint16(cupSlope) >> 8) & 0xFF));
-    payload.append(char(quint16(cupSlope) & 0xFF));
-    payload.append(char(cupOffset));
+    payload.append(char((quint16(cupSlope_) >> 8) & 0xFF));
+    payload.append(char(quint16(cupSlope_) & 0xFF));
+    payload.append(char(cupOffset_));
     payload.append('\r');
     sendToModule(radioAddress, payload);
 }
@@ -519,6 +578,24 @@ void Model::sendIndoorOff(qint64 radioAddress)
     sendToModule(radioAddress, QByteArray("#\x9C\r", 3));
 }
 
+// The 72-character solution goes out in two transmit requests: '#', 0x94 and the first half,
+// then the second half and the terminator, which continue the same command at the module.
+void Model::sendCompassSolutionFirstPart(qint64 radioAddress)
+{
+    if (!compassCalibrator_)
+        return;
+    const QByteArray text = compassCalibrator_->solutionText();
+    sendToModule(radioAddress, QByteArray("#\x94", 2) + text.left(36));
+}
+
+void Model::sendCompassSolutionSecondPart(qint64 radioAddress)
+{
+    if (!compassCalibrator_)
+        return;
+    const QByteArray text = compassCalibrator_->solutionText();
+    sendToModule(radioAddress, text.mid(36, 36) + '\r');
+}
+
 void Model::sendInternalThermistorCalibration(qint64 radioAddress)
 {
     sendToModule(radioAddress, QByteArray("#\x9F\r", 3));
@@ -527,8 +604,8 @@ void Model::sendInternalThermistorCalibration(qint64 radioAddress)
 void Model::sendThermistorReference(qint64 radioAddress)
 {
     QByteArray payload("#\xA1", 2);
-    payload.append(char(referenceTemperature >> 8));
-    payload.append(char(referenceTemperature & 0xFF));
+    payload.append(char(referenceTemperature_ >> 8));
+    payload.append(char(referenceTemperature_ & 0xFF));
     payload.append('\r');
     sendToModule(radioAddress, payload);
 }
@@ -536,8 +613,8 @@ void Model::sendThermistorReference(qint64 radioAddress)
 void Model::sendThermistorBeta(qint64 radioAddress)
 {
     QByteArray payload("#\xA3", 2);
-    payload.append(char(beta >> 8));
-    payload.append(char(beta & 0xFF));
+    payload.append(char(beta_ >> 8));
+    payload.append(char(beta_ & 0xFF));
     payload.append('\r');
     sendToModule(radioAddress, payload);
 }
@@ -584,6 +661,14 @@ QString Model::stateName(const State *state) const
         {states_.unacquired, "Unacquired"},     {states_.acquiring, "Acquiring"},
         {states_.stopped, "Stopped"},           {states_.starting, "Starting"},
         {states_.running, "Running"},           {states_.stopping, "Stopping"},
+        {states_.acquiringCalib, "Acquiring_Calib"},
+        {states_.calibrationDelay, "CalibrationDelay"},
+        {states_.calibratingCompass, "Calibrating_Compass"},
+        {states_.calibratingAnemometer, "Calibrating_Anemometer"},
+        {states_.calibratingThermistor, "Calibrating_Thermistor"},
+        {states_.changingModuleIndoorMode, "ChangingModuleIndoorMode"},
+        {states_.calibSuccess, "CalibSuccess"},
+        {states_.calibFailure, "CalibFailure"},
     };
     for (const auto &[candidate, name] : names) {
         if (state == candidate)

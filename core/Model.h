@@ -13,6 +13,7 @@
 
 #include <functional>
 
+class CompassCalibrator;
 class FlightModule;
 class State;
 class State_Unconfigured;
@@ -23,6 +24,14 @@ class State_Stopped;
 class State_Starting;
 class State_Running;
 class State_Stopping;
+class State_Acquiring_Calib;
+class State_CalibrationDelay;
+class State_Calibrating_Compass;
+class State_Calibrating_Anemometer;
+class State_Calibrating_Thermistor;
+class State_ChangingModuleIndoorMode;
+class State_CalibSuccess;
+class State_CalibFailure;
 struct ModuleConfigSettings;
 
 // The centre of the application: the table of acquired flight modules (one row per module,
@@ -55,6 +64,14 @@ public:
         State_Starting *starting = nullptr;
         State_Running *running = nullptr;
         State_Stopping *stopping = nullptr;
+        State_Acquiring_Calib *acquiringCalib = nullptr;
+        State_CalibrationDelay *calibrationDelay = nullptr;
+        State_Calibrating_Compass *calibratingCompass = nullptr;
+        State_Calibrating_Anemometer *calibratingAnemometer = nullptr;
+        State_Calibrating_Thermistor *calibratingThermistor = nullptr;
+        State_ChangingModuleIndoorMode *changingModuleIndoorMode = nullptr;
+        State_CalibSuccess *calibSuccess = nullptr;
+        State_CalibFailure *calibFailure = nullptr;
     };
 
     Model(int windUnits, int groundElevation, bool latitude, bool longitude, bool course,
@@ -140,8 +157,23 @@ public:
     int thermistorOption() const;
     void setThermistorOption(int option);
     void setCupCalibration(qint16 slope, qint8 offset);
+    qint16 cupSlope() const;
+    qint8 cupOffset() const;
     void setReferenceTemperature(quint16 hundredthsKelvin);
+    quint16 referenceTemperature() const;
     void setBeta(quint16 beta);
+    quint16 beta() const;
+
+    // Calibration results. The compass calibrator exists only during a compass calibration.
+    CompassCalibrator *compassCalibrator() const;
+    void renewCompassCalibrator();
+    void destroyCompassCalibrator();
+    void setCompassResults(float meanMagnitude, float meanDeviation, float distortion);
+    float compassMeanMagnitude() const;
+    float compassMeanDeviation() const;
+    float compassDistortion() const; // share of badly corrected samples, 0 to 1
+    bool lastCalibrationSucceeded() const;
+    void setLastCalibrationSucceeded(bool succeeded);
 
     // Table rows.
     void appendModule(FlightModule *module);
@@ -171,6 +203,8 @@ public:
     void sendAnemometerCalibration(qint64 radioAddress);
     void sendIndoorOn(qint64 radioAddress);
     void sendIndoorOff(qint64 radioAddress);
+    void sendCompassSolutionFirstPart(qint64 radioAddress);
+    void sendCompassSolutionSecondPart(qint64 radioAddress);
     void sendInternalThermistorCalibration(qint64 radioAddress);
     void sendThermistorReference(qint64 radioAddress);
     void sendThermistorBeta(qint64 radioAddress);
@@ -255,10 +289,15 @@ private:
     States states_;
     bool pendingFlag = false;
     State *pendingState = nullptr;
-    qint16 cupSlope = 0;
-    qint8 cupOffset = 0;
-    quint16 referenceTemperature = 0;
-    quint16 beta = 0;
+    CompassCalibrator *compassCalibrator_ = nullptr;
+    float compassMeanMagnitude_ = 0;
+    float compassMeanDeviation_ = 0;
+    float compassDistortion_ = 0;
+    bool lastCalibrationSucceeded_ = false;
+    qint16 cupSlope_ = 0;
+    qint8 cupOffset_ = 0;
+    quint16 referenceTemperature_ = 0;
+    quint16 beta_ = 0;
     int highWindThreshold_ = 10;
     bool highWindAlertActive = false;
     QElapsedTimer monotonic;

@@ -1,9 +1,15 @@
 #include "core/State_Stopped.h"
 
+#include "config/State_Acquiring_Calib.h"
+#include "config/State_Calibrating_Anemometer.h"
+#include "config/State_Calibrating_Thermistor.h"
+#include "config/State_CalibrationDelay.h"
+#include "config/State_ChangingModuleIndoorMode.h"
 #include "core/Model.h"
 #include "core/State_Running.h"
 #include "core/State_Starting.h"
 #include "core/State_Unacquired.h"
+#include "link/FlightModule.h"
 #include "link/State_Configuring.h"
 
 bool State_Stopped::canAcquire()
@@ -13,6 +19,10 @@ bool State_Stopped::canAcquire()
 
 void State_Stopped::acquire()
 {
+    if (model->configMode() == 1) {
+        model->states().acquiringCalib->enter();
+        return;
+    }
     // Without a pending state the start sequence ends in acquisition: the known modules are
     // told the interval, then new modules are looked for.
     model->states().starting->enter();
@@ -108,4 +118,61 @@ void State_Stopped::previousModule()
 {
     model->moduleList().setCurrentIndex(model->moduleList().currentIndex() - 1);
     model->emitStatusChanged();
+}
+
+bool State_Stopped::canToggleIndoor()
+{
+    return true;
+}
+
+void State_Stopped::toggleIndoor()
+{
+    const FlightModule *module = model->moduleList().currentModule();
+    if (!module)
+        return;
+    if (module->isIndoor())
+        model->sendIndoorOff(module->radioAddress());
+    else
+        model->sendIndoorOn(module->radioAddress());
+    model->states().changingModuleIndoorMode->enter();
+}
+
+bool State_Stopped::canCalibrate()
+{
+    return model->moduleCount() > 0;
+}
+
+bool State_Stopped::canCalibrateThermistor()
+{
+    const FlightModule *module = model->moduleList().currentModule();
+    return module && module->hasDirectTemperature();
+}
+
+void State_Stopped::startCalibration()
+{
+    const FlightModule *module = model->moduleList().currentModule();
+    if (!module)
+        return;
+    const qint64 address = module->radioAddress();
+    switch (model->calibrationType()) {
+    case 0:
+        model->sendCompassCalibrationStart(address);
+        model->states().calibrationDelay->enter();
+        break;
+    case 1:
+        model->sendAnemometerCalibration(address);
+        model->states().calibratingAnemometer->enter();
+        break;
+    case 2:
+        switch (model->thermistorOption()) {
+        case 0: model->sendInternalThermistorCalibration(address); break;
+        case 1: model->sendThermistorReference(address); break;
+        case 2: model->sendThermistorBeta(address); break;
+        default: break;
+        }
+        model->states().calibratingThermistor->enter();
+        break;
+    default:
+        break;
+    }
 }

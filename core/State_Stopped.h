@@ -3,7 +3,8 @@
 
 #include "core/State_CommonModuleConfig.h"
 
-// Modules in the table, none sending: a run may start, modules may be acquired, reset or removed.
+// Modules in the table, none sending: a run may start, modules may be acquired, reset or removed,
+// and the configuration window may calibrate the current module or toggle its indoor mode.
 class State_Stopped final : public State_CommonModuleConfig
 {
 public:
@@ -27,6 +28,11 @@ public:
     bool canPreviousModule() override;
     void nextModule() override;
     void previousModule() override;
+    bool canToggleIndoor() override;
+    void toggleIndoor() override;
+    bool canCalibrate() override;
+    bool canCalibrateThermistor() override;
+    void startCalibration() override;
 };
 
 #endif

@@ -1,5 +1,6 @@
 #include "core/State_Unacquired.h"
 
+#include "config/State_Acquiring_Calib.h"
 #include "core/Model.h"
 #include "core/State_Acquiring.h"
 #include "core/State_Stopped.h"
@@ -11,7 +12,10 @@ bool State_Unacquired::canAcquire()
 
 void State_Unacquired::acquire()
 {
-    model->states().acquiring->enter();
+    if (model->configMode() == 1)
+        model->states().acquiringCalib->enter();
+    else
+        model->states().acquiring->enter();
 }
 
 bool State_Unacquired::canLoadSavedModules()

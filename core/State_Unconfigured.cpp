@@ -1,5 +1,6 @@
 #include "core/State_Unconfigured.h"
 
+#include "config/State_Acquiring_Calib.h"
 #include "core/Model.h"
 #include "core/State_Acquiring.h"
 #include "link/State_Configuring.h"
@@ -13,7 +14,11 @@ bool State_Unconfigured::openPort()
 {
     if (!model->serialPort()->open(QIODevice::ReadWrite))
         return false;
-    model->setPendingState(model->states().acquiring);
+    // The configuration window acquires without starting the modules.
+    if (model->configMode() == 1)
+        model->setPendingState(model->states().acquiringCalib);
+    else
+        model->setPendingState(model->states().acquiring);
     model->states().configuring->enter();
     return true;
 }
