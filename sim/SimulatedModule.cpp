@@ -52,9 +52,21 @@ constexpr qint64 bootMs = 800;
 constexpr qint64 helloIntervalMs = 3000;
 constexpr qint64 replyMs = 150;
 constexpr qint64 compassSettleMs = 10000; // the user picks the module up and starts turning it
-constexpr qint64 compassBatchMs = 100;
+constexpr qint64 compassBatchMs = 160;    // 1000 samples in 40 s
 constexpr int compassSamplesPerMessage = 4;
+constexpr qint64 compassVerdictMs = 1000; // the module checks and stores the solution
 constexpr qint64 pitotZeroingMs = 5000;
+constexpr qint64 cupStoringMs = 1000;
+constexpr qint64 thermistorSelfCalibrationMs = 2000;
+constexpr qint64 thermistorReferenceMs = 1000;
+constexpr qint64 betaStoringMs = 500;
+constexpr qint64 indoorSwitchMs = 500;
+constexpr quint16 wrongReferenceOffset = 100; // one kelvin, in hundredths
+
+// How close a solution must come to the module's own magnetometer: offset in full-scale units
+// (the noise is 0.004), and W A against the identity.
+constexpr double offsetTolerance = 0.01;
+constexpr double matrixTolerance = 0.03;
 
 constexpr int helloTextLength = 12;
 constexpr int maxSolutionLength = 128;
@@ -155,6 +167,17 @@ int tenths(double value, double low, double high)
     return int(std::lround(qBound(low, value, high) * 10.0));
 }
 
+// The module's 32-bit form of a value: exponent field, sign, then 23 fraction bits.
+double solutionValue(const QByteArray &digits)
+{
+    const quint32 word = digits.toUInt(nullptr, 16);
+    if (word == 0)
+        return 0;
+    const int exponent = int(word >> 24) - 127;
+    const double magnitude = std::ldexp(1.0 + double(word & 0x7FFFFF) / 8388608.0, exponent);
+    return (word & 0x800000) ? -magnitude : magnitude;
+}
+
 bool isSolutionText(const QByteArray &text)
 {
     if (text.size() != 72)
@@ -179,9 +202,28 @@ SimulatedModule::SimulatedModule(const Settings &settings, const SimulatedClock 
 {
     transmitOffsetMs = 40 + int(random.bounded(200));
     swayPhase = random.generateDouble() * 2 * M_PI;
+    // A random rotation (a uniformly drawn unit quaternion) of three random radii.
+    const double u1 = random.generateDouble();
+    const double u2 = random.generateDouble() * 2 * M_PI;
+    const double u3 = random.generateDouble() * 2 * M_PI;
+    const double w = std::sqrt(1 - u1) * std::sin(u2), x = std::sqrt(1 - u1) * std::cos(u2),
+                 y = std::sqrt(u1) * std::sin(u3), z = std::sqrt(u1) * std::cos(u3);
+    const double rotation[3][3] = {
+        {1 - 2 * (y * y + z * z), 2 * (x * y - z * w), 2 * (x * z + y * w)},
+        {2 * (x * y + z * w), 1 - 2 * (x * x + z * z), 2 * (y * z - x * w)},
+        {2 * (x * z - y * w), 2 * (y * z + x * w), 1 - 2 * (x * x + y * y)},
+    };
+    double radius[3];
     for (int axis = 0; axis < 3; ++axis) {
         compassOffset[axis] = random.generateDouble() * 0.2 - 0.1;
-        compassRadius[axis] = 0.4 + random.generateDouble() * 0.2;
+        radius[axis] = 0.4 + random.generateDouble() * 0.2;
+    }
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            compassShape[i][j] = 0;
+            for (int k = 0; k < 3; ++k)
+                compassShape[i][j] += rotation[i][k] * radius[k] * rotation[j][k];
+        }
     }
 
     helloTimer.setSingleShot(true);
@@ -398,42 +440,62 @@ void SimulatedModule::execute()
         reply(replyMs, {calibReady});
         break;
     case compassStartCommand:
+        if (settings_.calibrationFault == CalibrationFault::Silent) {
+            emit event(QStringLiteral("%1 ignores the compass calibration").arg(settings_.identifier));
+            break;
+        }
         startCompassCalibration();
         break;
     case compassSolutionCommand: {
-        const bool ok = isSolutionText(args);
+        const bool ok = solutionFits(args);
         emit event(QStringLiteral("%1 compass solution %2")
-                       .arg(settings_.identifier, ok ? QStringLiteral("stored")
-                                                     : QStringLiteral("rejected")));
-        reply(replyMs, {moduleMessage(ok ? calibOkCode : calibErrCode), calibReady});
+                       .arg(settings_.identifier, ok ? QStringLiteral("fits")
+                                                     : QStringLiteral("does not fit")));
+        answerCalibration(compassVerdictMs, ok ? moduleMessage(calibOkCode)
+                                               : moduleMessage(calibErrCode));
         break;
     }
     case pitotCommand:
         activity_ = Activity::CalibratingAnemometer;
         emit event(QStringLiteral("%1 zeroes its pitot tube").arg(settings_.identifier));
-        reply(pitotZeroingMs, {moduleMessage(calibDonePitotCode), calibReady});
+        answerCalibration(pitotZeroingMs, moduleMessage(calibDonePitotCode));
         break;
     case cupCommand:
-        reply(replyMs, {moduleMessage(calibCupOkCode), calibReady});
+        activity_ = Activity::CalibratingAnemometer;
+        emit event(QStringLiteral("%1 stores cup constants: slope %2, offset %3")
+                       .arg(settings_.identifier)
+                       .arg((quint8(args.at(0)) << 8) | quint8(args.at(1)))
+                       .arg(qint8(args.at(2))));
+        answerCalibration(cupStoringMs, moduleMessage(calibCupOkCode));
         break;
     case indoorOnCommand:
     case indoorOffCommand: {
+        if (settings_.calibrationFault == CalibrationFault::Silent) {
+            emit event(QStringLiteral("%1 ignores the indoor command").arg(settings_.identifier));
+            break;
+        }
         indoor = commandCode == indoorOnCommand;
         const quint8 code = indoor ? indoorOnCode : indoorOffCode;
         emit event(QStringLiteral("%1 indoor mode %2")
                        .arg(settings_.identifier, indoor ? QStringLiteral("on")
                                                          : QStringLiteral("off")));
-        reply(replyMs, {moduleMessage(indoorAckCode, QByteArray(1, char(code))), calibReady});
+        reply(indoorSwitchMs, {moduleMessage(indoorAckCode, QByteArray(1, char(code))), calibReady});
         break;
     }
     case internalThermistorCommand:
-        reply(replyMs, {moduleMessage(intThermCalDoneCode), calibReady});
+        answerCalibration(thermistorSelfCalibrationMs, moduleMessage(intThermCalDoneCode));
         break;
-    case thermistorReferenceCommand:
-        reply(replyMs, {moduleMessage(extThermCalOkCode, args), calibReady});
+    case thermistorReferenceCommand: {
+        quint16 echo = quint16((quint8(args.at(0)) << 8) | quint8(args.at(1)));
+        if (settings_.calibrationFault == CalibrationFault::WrongReference)
+            echo = quint16(echo + wrongReferenceOffset);
+        QByteArray echoed;
+        appendWord(echoed, echo);
+        answerCalibration(thermistorReferenceMs, moduleMessage(extThermCalOkCode, echoed));
         break;
+    }
     case thermistorBetaCommand:
-        reply(replyMs, {moduleMessage(changeBetaOkCode, args), calibReady});
+        answerCalibration(betaStoringMs, moduleMessage(changeBetaOkCode, args));
         break;
     default:
         break;
@@ -493,9 +555,10 @@ void SimulatedModule::report()
 void SimulatedModule::startCompassCalibration()
 {
     activity_ = Activity::CalibratingCompass;
-    compassSamplesLeft = compassSampleCount;
+    compassSamplesLeft = settings_.compassSamples;
     emit event(QStringLiteral("%1 starts a compass calibration").arg(settings_.identifier));
-    schedule(compassSettleMs, [this] { sendCompassSamples(); });
+    task = [this] { sendCompassSamples(); };
+    taskTimer.start(qMax(clock.realDelay(compassSettleMs), settings_.compassWaitMs));
 }
 
 void SimulatedModule::sendCompassSamples()
@@ -524,6 +587,50 @@ void SimulatedModule::reply(qint64 delayMs, const QList<QByteArray> &messages)
             send(radio.destination, message);
         activity_ = Activity::Idle;
     });
+}
+
+// The acknowledgement of a calibration, then CalibReady, unless a fault has the module answer
+// otherwise.
+void SimulatedModule::answerCalibration(qint64 delayMs, const QByteArray &acknowledgement)
+{
+    const QByteArray calibReady = moduleMessage(calibReadyCode);
+    switch (settings_.calibrationFault) {
+    case CalibrationFault::Silent:
+        emit event(QStringLiteral("%1 does not answer").arg(settings_.identifier));
+        break;
+    case CalibrationFault::Error:
+        reply(delayMs, {moduleMessage(calibErrCode), calibReady});
+        break;
+    default:
+        reply(delayMs, {acknowledgement, calibReady});
+        break;
+    }
+}
+
+// A solution fits when it maps the module's own magnetometer ellipsoid onto the unit sphere:
+// its offset is the ellipsoid's centre and W = A^-1, so W A is the identity.
+bool SimulatedModule::solutionFits(const QByteArray &text) const
+{
+    if (!isSolutionText(text))
+        return false;
+    if (!settings_.checksSolution)
+        return true;
+    double v[9];
+    for (int i = 0; i < 9; ++i)
+        v[i] = solutionValue(text.mid(8 * i, 8));
+    const double w[3][3] = {{v[3], v[4], v[5]}, {v[4], v[6], v[7]}, {v[5], v[7], v[8]}};
+    for (int i = 0; i < 3; ++i) {
+        if (!(std::abs(v[i] - compassOffset[i]) <= offsetTolerance))
+            return false;
+        for (int j = 0; j < 3; ++j) {
+            double product = 0;
+            for (int k = 0; k < 3; ++k)
+                product += w[i][k] * compassShape[k][j];
+            if (!(std::abs(product - (i == j ? 1.0 : 0.0)) <= matrixTolerance))
+                return false;
+        }
+    }
+    return true;
 }
 
 void SimulatedModule::sendHello()
@@ -636,8 +743,9 @@ QByteArray SimulatedModule::compassMessage(int samples)
         for (int axis = 0; axis < 3; ++axis) {
             // Accelerometer, in thousandths of g: gravity along the turned axes.
             words[axis] = quint16(qint16(std::lround(-direction[axis] * 1000.0)));
-            const double field = compassOffset[axis] + compassRadius[axis] * direction[axis]
-                                 + noise(0.004);
+            double field = compassOffset[axis] + noise(0.004);
+            for (int k = 0; k < 3; ++k)
+                field += compassShape[axis][k] * direction[k];
             words[4 + axis] = quint16(qint16(qBound(-32768L, std::lround(field / 2.0 * 32767.0),
                                                     32767L)));
         }

@@ -26,6 +26,17 @@ class SimulatedModule : public QObject
     Q_OBJECT
 
 public:
+    // Samples of one compass calibration: enough for the ground station's ellipsoid fit.
+    static constexpr int compassSampleCount = 1000;
+
+    // How a module lets the ground station down when it is asked to calibrate.
+    enum class CalibrationFault {
+        None,
+        Silent,         // never answers a calibration or indoor-mode command
+        Error,          // answers every calibration with CalibErr
+        WrongReference, // echoes a reference temperature one kelvin off
+    };
+
     struct Settings
     {
         char kind = 'Q';           // 'Q' and 'D' measure temperature directly, 'P' and 'C' do not
@@ -36,6 +47,14 @@ public:
         bool xdata = false;        // follows each Data report with an XData line
         bool indoor = false;       // starts in indoor mode
         bool ignoresStop = false;  // fault: pays no attention to the stop packet
+        CalibrationFault calibrationFault = CalibrationFault::None;
+        int compassSamples = compassSampleCount; // fewer: the compass stream stops early
+        // Compares a compass solution with its own magnetometer before it accepts it; without,
+        // any well-formed solution is taken.
+        bool checksSolution = false;
+        // Wall-clock floor of the wait before the first compass sample: the ground station
+        // ignores the module for ten seconds of its own time, which --speed does not shorten.
+        int compassWaitMs = 0;
     };
 
     enum class Activity {
@@ -48,9 +67,6 @@ public:
 
     // The radio address that every radio in range listens to.
     static constexpr qint64 broadcastAddress = 0xFFFF;
-
-    // Samples of one compass calibration: enough for the ground station's ellipsoid fit.
-    static constexpr int compassSampleCount = 1000;
 
     SimulatedModule(const Settings &settings, const SimulatedClock &clock,
                     const Atmosphere &atmosphere, quint32 seed, QObject *parent = nullptr);
@@ -106,6 +122,8 @@ private:
     void sendCompassSamples();
     void schedule(qint64 delayMs, const std::function<void()> &step);
     void reply(qint64 delayMs, const QList<QByteArray> &messages);
+    void answerCalibration(qint64 delayMs, const QByteArray &acknowledgement);
+    bool solutionFits(const QByteArray &text) const;
     void sendHello();
     void send(qint64 destinationAddress, const QByteArray &message);
 
@@ -141,9 +159,11 @@ private:
     int transmitOffsetMs; // this module's place in the second, so reports do not collide
     double swayPhase;
 
+    // The magnetometer sees the field on an ellipsoid: offset + A u for the field direction u
+    // in the module's frame, A symmetric (soft iron scales along three rotated axes).
     int compassSamplesLeft = 0;
     double compassOffset[3];
-    double compassRadius[3];
+    double compassShape[3][3];
     std::function<void()> task; // what taskTimer does next: a calibration step or a reply
 
     QTimer helloTimer;

@@ -1,11 +1,15 @@
 #include "SimulatorCommandLine.h"
 
+#include <QPair>
+
 #include <algorithm>
+#include <functional>
 
 namespace {
 
 constexpr int defaultModuleCount = 3;
 constexpr double defaultSpacingM = 50;
+constexpr int shortCompassSamples = 600; // too few for the ground station's fit
 
 bool readHex32(const QString &text, quint32 &value)
 {
@@ -109,6 +113,28 @@ SimulatorCommandLine::SimulatorCommandLine()
                     QStringLiteral("Fault: the module with this identifier ignores the stop "
                                    "packet. Repeatable."),
                     QStringLiteral("id")),
+        QCommandLineOption(QStringLiteral("compass-wait"),
+                    QStringLiteral("Wall-clock milliseconds at least from the start of a compass "
+                                   "calibration to the first sample; the ground station ignores "
+                                   "the module for its first ten seconds whatever --speed says. "
+                                   "Default 10500."),
+                    QStringLiteral("ms"), QStringLiteral("10500")),
+        QCommandLineOption(QStringLiteral("silent-calibration"),
+                    QStringLiteral("Fault: the module with this identifier never answers a "
+                                   "calibration or indoor-mode command. Repeatable."),
+                    QStringLiteral("id")),
+        QCommandLineOption(QStringLiteral("calibration-error"),
+                    QStringLiteral("Fault: the module with this identifier answers every "
+                                   "calibration with CalibErr. Repeatable."),
+                    QStringLiteral("id")),
+        QCommandLineOption(QStringLiteral("short-compass"),
+                    QStringLiteral("Fault: the compass data of the module with this identifier "
+                                   "stops after 600 samples. Repeatable."),
+                    QStringLiteral("id")),
+        QCommandLineOption(QStringLiteral("wrong-reference"),
+                    QStringLiteral("Fault: the module with this identifier echoes a reference "
+                                   "temperature one kelvin off. Repeatable."),
+                    QStringLiteral("id")),
         {QStringLiteral("verbose"), QStringLiteral("Log what the radio and the modules do on "
                                                    "standard error.")},
     });
@@ -160,14 +186,16 @@ SimulatorCommandLine::Outcome SimulatorCommandLine::parse(const QStringList &arg
         return true;
     };
     double groundElevation = 0, delay = 0, interval = 0, speed = 0, seed = 0, guard = 0,
-           timeout = 0, corrupt = 0, garbage = 0;
+           timeout = 0, corrupt = 0, garbage = 0, compassWait = 0;
     if (!number("ground-elevation", -500, 9000, groundElevation)
         || !number("power-on-delay", 0, 3.6e6, delay)
         || !number("power-on-interval", 0, 3.6e6, interval)
         || !number("speed", 0.01, 1000, speed) || !number("seed", 0, 4294967295.0, seed)
         || !number("guard-time", 1, 60000, guard) || !number("command-timeout", 1, 3.6e6, timeout)
-        || !number("corrupt-rate", 0, 1, corrupt) || !number("garbage-rate", 0, 1, garbage))
+        || !number("corrupt-rate", 0, 1, corrupt) || !number("garbage-rate", 0, 1, garbage)
+        || !number("compass-wait", 0, 600000, compassWait))
         return Outcome::Error;
+    compassWaitMs = int(compassWait);
     settings_.groundElevation = groundElevation;
     settings_.powerOnDelayMs = int(delay);
     settings_.powerOnIntervalMs = int(interval);
@@ -249,22 +277,38 @@ bool SimulatorCommandLine::readModules()
     }
 
     // Identifiers and addresses left open get the simulator's defaults; name them here already
-    // so that --ignore-stop can refer to them.
+    // so that the fault options can refer to them. The program's modules check a compass
+    // solution against their own magnetometer.
     for (int i = 0; i < settings_.modules.size(); ++i) {
-        if (settings_.modules[i].identifier.isEmpty())
-            settings_.modules[i].identifier =
-                QStringLiteral("TX%1").arg(i + 1, 4, 10, QLatin1Char('0'));
+        SimulatedModule::Settings &module = settings_.modules[i];
+        if (module.identifier.isEmpty())
+            module.identifier = QStringLiteral("TX%1").arg(i + 1, 4, 10, QLatin1Char('0'));
+        module.checksSolution = true;
+        module.compassWaitMs = compassWaitMs;
     }
-    for (const QString &id : parser.values(QStringLiteral("ignore-stop"))) {
-        bool found = false;
-        for (SimulatedModule::Settings &module : settings_.modules) {
-            if (module.identifier == id) {
-                module.ignoresStop = true;
-                found = true;
+
+    using Fault = SimulatedModule::CalibrationFault;
+    const QList<QPair<QString, std::function<void(SimulatedModule::Settings &)>>> faults = {
+        {QStringLiteral("ignore-stop"), [](auto &m) { m.ignoresStop = true; }},
+        {QStringLiteral("silent-calibration"), [](auto &m) { m.calibrationFault = Fault::Silent; }},
+        {QStringLiteral("calibration-error"), [](auto &m) { m.calibrationFault = Fault::Error; }},
+        {QStringLiteral("wrong-reference"),
+         [](auto &m) { m.calibrationFault = Fault::WrongReference; }},
+        {QStringLiteral("short-compass"),
+         [](auto &m) { m.compassSamples = shortCompassSamples; }},
+    };
+    for (const auto &[option, mark] : faults) {
+        for (const QString &id : parser.values(option)) {
+            bool found = false;
+            for (SimulatedModule::Settings &module : settings_.modules) {
+                if (module.identifier == id) {
+                    mark(module);
+                    found = true;
+                }
             }
+            if (!found)
+                return fail(QStringLiteral("--%1: no module %2").arg(option, id));
         }
-        if (!found)
-            return fail(QStringLiteral("--ignore-stop: no module %1").arg(id));
     }
     return true;
 }

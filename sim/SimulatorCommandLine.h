@@ -31,6 +31,7 @@ private:
     QCommandLineParser parser;
     BaseStationSimulator::Settings settings_;
     QString error;
+    int compassWaitMs = 0;
 };
 
 #endif
