@@ -74,6 +74,11 @@ int CompassCalibrator::sampleCount() const
     return count;
 }
 
+Eigen::Vector3f CompassCalibrator::sample(int index) const
+{
+    return S.row(index).transpose();
+}
+
 bool CompassCalibrator::fit()
 {
     fitSize = count;

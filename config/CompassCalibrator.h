@@ -35,6 +35,7 @@ public:
     // of room included.
     int addSamples(const char *bytes, int count);
     int sampleCount() const;
+    Eigen::Vector3f sample(int index) const; // (x, y, z) of a stored sample, full scale ±2
 
     bool fit();
     Results computeResults() const;

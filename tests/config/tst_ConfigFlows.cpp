@@ -1,0 +1,336 @@
+// The configuration flows of the model's state machine against the simulated base station and
+// its modules, through a real pseudo-terminal: acquisition for the configuration window, compass,
+// anemometer and thermistor calibrations with their outcomes, and the indoor-mode toggle, on
+// modules that behave and on modules that let the ground station down.
+
+#include "BaseStationSimulator.h"
+#include "TestSupport.h"
+
+#include "config/State_Acquiring_Calib.h"
+#include "config/State_Calibrating_Compass.h"
+#include "config/State_CalibrationDelay.h"
+#include "core/Model.h"
+#include "core/State_Stopped.h"
+#include "core/State_Unacquired.h"
+#include "link/FlightModule.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+using Fault = SimulatedModule::CalibrationFault;
+
+// Modules of the bench, by table row.
+enum Row { Cup, Pitot, Failing, Silent, WrongEcho, Short750, Short749 };
+
+SimulatedModule::Settings module(char kind, const char *id, Fault fault = Fault::None,
+                                 int compassSamples = SimulatedModule::compassSampleCount)
+{
+    SimulatedModule::Settings m;
+    m.kind = kind; // 'D' has a cup anemometer, 'Q' a pitot tube; both a thermistor
+    m.identifier = QString::fromLatin1(id);
+    m.calibrationFault = fault;
+    m.compassSamples = compassSamples;
+    m.checksSolution = true;
+    return m;
+}
+
+// Runs the event loop until done() holds or timeoutMs pass. Unlike QTRY_VERIFY, which sleeps
+// 10 ms between looks, this keeps up with a simulator in the same thread.
+bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000)
+{
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    look.start(1);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (!done())
+        loop.exec();
+    return done();
+}
+
+} // namespace
+
+class TestConfigFlows : public SettingsTestCase
+{
+    Q_OBJECT
+
+private:
+    // The model's clock runs four times faster than the wall clock (the radio configuration is
+    // over in about a second) plus whatever a test skips.
+    qint64 clock() const { return wall.elapsed() * 4 + skippedMs; }
+    bool in(const State *state) const { return model->currentState() == state; }
+    const Model::States &states() const { return model->states(); }
+
+    void select(int row)
+    {
+        model->moduleList().setCurrentIndex(row);
+        QCOMPARE(model->currentModuleText(), simulator->module(row)->settings().identifier);
+    }
+
+    // Moves the clock to atMs after since and gives the model a fast-timer tick.
+    void tickAt(qint64 since, qint64 atMs)
+    {
+        skippedMs += since + atMs - clock();
+        QMetaObject::invokeMethod(model.get(), "onFastTimer");
+    }
+
+    // The state's time limit is the model's timeout timer: check it, then let it expire.
+    void expireTimeout(int intervalMs, bool singleShot)
+    {
+        QVERIFY(model->timers().timeout.isActive());
+        QCOMPARE(model->timers().timeout.interval(), intervalMs);
+        QCOMPARE(model->timers().timeout.isSingleShot(), singleShot);
+        QMetaObject::invokeMethod(model.get(), "onTimeoutTimer");
+    }
+
+    void finishWith(bool success, const QString &message)
+    {
+        QVERIFY(waitUntil([this] { return model->hasOutcome(); }));
+        QCOMPARE(model->lastCalibrationSucceeded(), success);
+        QCOMPARE(model->outcomeTitle(), success ? QStringLiteral("Calibration Succeeded")
+                                                : QStringLiteral("Calibration Failed"));
+        QCOMPARE(model->outcomeMessage(), message);
+        QVERIFY(!model->canCalibrate() && !model->canAcquire() && !model->showsProgress());
+        model->acknowledgeOutcome();
+        QVERIFY(in(states().stopped));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        BaseStationSimulator::Settings settings;
+        settings.guardTimeMs = 100;
+        settings.powerOnDelayMs = 0;
+        settings.powerOnIntervalMs = 60;
+        settings.speed = 100;
+        settings.modules = {module('D', "CUP"), module('Q', "PITOT"),
+                            module('D', "FAILING", Fault::Error),
+                            module('D', "SILENT", Fault::Silent),
+                            module('D', "WRONGECHO", Fault::WrongReference),
+                            module('D', "SHORT750", Fault::None, 750),
+                            module('D', "SHORT749", Fault::None, 749)};
+        simulator = std::make_unique<BaseStationSimulator>(settings);
+        QVERIFY(simulator->start());
+        model = std::make_unique<Model>(0, 0, false, false, false, false);
+        wall.start();
+        model->setClock([this] { return clock(); });
+        model->setConfigMode(1);
+        model->setPortName(simulator->portName());
+
+        // In configuration mode the port leads through the radio's configuration into an
+        // acquisition that adopts every module on its CalibReady, without starting it.
+        QVERIFY(model->openPort());
+        QVERIFY(model->isConfiguring());
+        QTRY_VERIFY_WITH_TIMEOUT(in(states().acquiringCalib), 5000);
+        QVERIFY(model->isAcquiring() && model->showsProgress() && !model->canAcquire());
+        QCOMPARE(model->progressText(), QStringLiteral("Searching for new modules..."));
+        QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), settings.modules.size(), 5000);
+        model->stopAcquiring();
+        QVERIFY(in(states().stopped));
+        for (int i = 0; i < simulator->moduleCount(); ++i) {
+            QCOMPARE(model->moduleList().module(i)->moduleId(), settings.modules[i].identifier);
+            QCOMPARE(simulator->module(i)->activity(), SimulatedModule::Activity::Idle);
+        }
+    }
+
+    void init()
+    {
+        SettingsTestCase::init();
+        if (model->hasOutcome()) // left by a failed test
+            model->acknowledgeOutcome();
+        QVERIFY(in(states().stopped));
+    }
+
+    void compass_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<bool>("waitsForTimeLimit");
+        QTest::addColumn<bool>("success");
+        QTest::newRow("1000 samples, confirmed") << int(Cup) << false << true;
+        QTest::newRow("750 samples, then silence") << int(Short750) << true << true;
+        QTest::newRow("749 samples, then silence") << int(Short749) << true << false;
+        QTest::newRow("CalibErr") << int(Failing) << false << false;
+        QTest::newRow("no samples") << int(Silent) << true << false;
+    }
+
+    void compass()
+    {
+        QFETCH(int, row);
+        QFETCH(bool, waitsForTimeLimit);
+        QFETCH(bool, success);
+        select(row);
+        model->setCalibrationType(0);
+        const qint64 start = clock();
+        model->startCalibration();
+        QVERIFY(in(states().calibrationDelay));
+        QCOMPARE(model->progressText(), QStringLiteral("Waiting 10 seconds..."));
+
+        // The delay ends at 9900 ms, not 10000.
+        tickAt(start, 9850);
+        QVERIFY(in(states().calibrationDelay));
+        QCOMPARE(model->progressValue(), 99);
+        tickAt(start, 9900);
+        QVERIFY(in(states().calibratingCompass));
+        QVERIFY(model->isCalibrating());
+
+        const int samples = simulator->module(row)->settings().compassSamples;
+        if (waitsForTimeLimit) {
+            if (row != Silent)
+                QVERIFY(waitUntil([&] { return model->progressValue() == samples / 10; }));
+            QTest::qWait(100);
+            QVERIFY(in(states().calibratingCompass));
+            expireTimeout(35000, false);
+        }
+        if (success)
+            QVERIFY(model->compassDistortion() < 0.01f);
+        finishWith(success, success ? QStringLiteral("The module was successfully calibrated.")
+                                    : QStringLiteral("Calibration of the module failed. Please "
+                                                     "remove and power cycle the module."));
+        QVERIFY(!model->compassCalibrator());
+    }
+
+    void otherCalibrations_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("option");
+        QTest::addColumn<int>("timeLimitMs"); // 0: the module's answer decides
+        QTest::addColumn<bool>("success");
+        QTest::addColumn<QString>("message");
+        const QString calibrated = QStringLiteral("The module was successfully calibrated.");
+        const QString failed = QStringLiteral("Calibration of the module failed.");
+        const QString thermistorFailed =
+            QStringLiteral("Calibration of the module's thermistor failed.");
+        QTest::newRow("cup") << int(Cup) << 1 << 0 << 0 << true << calibrated;
+        QTest::newRow("pitot") << int(Pitot) << 1 << 0 << 0 << true << calibrated;
+        QTest::newRow("cup, CalibErr") << int(Failing) << 1 << 0 << 0 << false
+                                       << failed;
+        QTest::newRow("cup, no answer in 3 s")
+            << int(Silent) << 1 << 0 << 3000 << false << failed;
+        QTest::newRow("thermistor, automatic")
+            << int(Cup) << 2 << 0 << 0 << true
+            << QStringLiteral("The module's thermistor was successfully calibrated.");
+        QTest::newRow("thermistor, reference")
+            << int(Cup) << 2 << 1 << 0 << true
+            << QStringLiteral("The module's thermistor was successfull calibrated with a "
+                              "reference temperature of 21.50 \u00B0C");
+        QTest::newRow("thermistor, Beta")
+            << int(Cup) << 2 << 2 << 0 << true
+            << QStringLiteral("The module's thermistor Beta value was successfully changed to "
+                              "3950.");
+        QTest::newRow("thermistor, wrong echo")
+            << int(WrongEcho) << 2 << 1 << 4000 << false
+            << thermistorFailed;
+        QTest::newRow("thermistor, CalibErr")
+            << int(Failing) << 2 << 0 << 4000 << false
+            << thermistorFailed;
+        QTest::newRow("Beta, no answer")
+            << int(Silent) << 2 << 2 << 4000 << false
+            << QStringLiteral("Ventrolla failed to change the module's Beta value.");
+    }
+
+    void otherCalibrations()
+    {
+        QFETCH(int, row);
+        QFETCH(int, type);
+        QFETCH(int, option);
+        QFETCH(int, timeLimitMs);
+        QFETCH(bool, success);
+        QFETCH(QString, message);
+        select(row);
+        QVERIFY(model->canCalibrateThermistor());
+        model->setCalibrationType(type);
+        QCOMPARE(model->cupAnemometer(), row == Pitot ? 0 : 1);
+        model->setThermistorOption(option);
+        model->setCupCalibration(999, 99);
+        model->setReferenceTemperature(29465);
+        model->setBeta(3950);
+        QSignalSpy events(simulator->module(row), &SimulatedModule::event);
+        const qint64 start = clock();
+        model->startCalibration();
+        QVERIFY(model->isCalibrating() && model->showsProgress());
+        QCOMPARE(model->progressText(), type == 1 ? QStringLiteral("Calibrating module anemometer...")
+                                                  : QStringLiteral("Calibrating module thermistor..."));
+        if (timeLimitMs) {
+            // Whatever the module answers is not enough: the state holds until its time limit,
+            // a stopwatch for the anemometer, the timeout timer for the thermistor.
+            QTest::qWait(150);
+            QVERIFY(model->isCalibrating());
+            if (type == 1) {
+                tickAt(start, timeLimitMs - 10);
+                QCOMPARE(model->progressValue(), 99);
+                tickAt(start, timeLimitMs);
+            } else {
+                expireTimeout(timeLimitMs, true);
+            }
+        }
+        finishWith(success, message);
+        if (row == Cup && type == 1)
+            QCOMPARE(events.first().first().toString(),
+                     QStringLiteral("CUP stores cup constants: slope 999, offset 99"));
+    }
+
+    void pitotProgress()
+    {
+        select(Pitot);
+        model->setCalibrationType(1);
+        const qint64 start = clock();
+        model->startCalibration();
+        tickAt(start, 8000);
+        QCOMPARE(model->progressValue(), 10);
+        QCOMPARE(model->progressMaximum(), 100);
+        finishWith(true, QStringLiteral("The module was successfully calibrated."));
+    }
+
+    void indoorToggle()
+    {
+        select(Cup);
+        QCOMPARE(model->indoorStatusText(), QStringLiteral("OFF"));
+        for (const char *status : {"ON", "OFF"}) {
+            model->toggleIndoor();
+            QVERIFY(model->showsProgress() && !model->hasOutcome());
+            QCOMPARE(model->progressText(), QStringLiteral("Toggling indoor mode..."));
+            QTRY_VERIFY(in(states().stopped));
+            QCOMPARE(model->indoorStatusText(), QString::fromLatin1(status));
+            QCOMPARE(simulator->module(Cup)->isIndoor(), QByteArray(status) == "ON");
+        }
+
+        // No answer: back to idle after 3 s without an outcome.
+        select(Silent);
+        model->toggleIndoor();
+        expireTimeout(3000, true);
+        QVERIFY(in(states().stopped));
+        QCOMPARE(model->indoorStatusText(), QStringLiteral("OFF"));
+    }
+
+    void removingTheLastModuleEndsInUnacquired()
+    {
+        while (model->canClearModule())
+            model->clearModule();
+        QCOMPARE(model->rowCount(), 0);
+        QVERIFY(in(states().unacquired));
+        model->acquire();
+        QVERIFY(in(states().acquiringCalib));
+        QCOMPARE(model->currentModuleText(), QStringLiteral("<None>"));
+        model->stopAcquiring();
+        QVERIFY(in(states().unacquired));
+    }
+
+private:
+    std::unique_ptr<BaseStationSimulator> simulator;
+    std::unique_ptr<Model> model;
+    QElapsedTimer wall;
+    qint64 skippedMs = 0;
+};
+
+VENTROLLA_TEST_MAIN(TestConfigFlows)
+#include "tst_ConfigFlows.moc"
