@@ -1,0 +1,213 @@
+// The calibration dialogs: what each makes of its input, the thermistor options with their
+// confirmations and password, and the result dialog with its distortion indicator.
+
+#include "TestSupport.h"
+
+#include "config/CalibFinishDialog.h"
+#include "config/CupAnemometerCalibDialog.h"
+#include "config/State_CalibSuccess.h"
+#include "config/ThermistorBetaDialog.h"
+#include "config/ThermistorBetaPasswordDialog.h"
+#include "config/ThermistorCalibOptionsDialog.h"
+#include "config/ThermistorCalibTempDialog.h"
+#include "core/Model.h"
+#include "core/State_Stopped.h"
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Runs answer on the next modal dialog to open.
+void whenModal(const std::function<void(QWidget *)> &answer)
+{
+    QTimer::singleShot(0, [answer] { answer(QApplication::activeModalWidget()); });
+}
+
+void press(QWidget *dialog, QDialogButtonBox::StandardButton which)
+{
+    dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(which)->click();
+}
+
+void clickMessageBox(QWidget *box, QMessageBox::StandardButton which)
+{
+    QVERIFY(qobject_cast<QMessageBox *>(box));
+    QCOMPARE(box->windowTitle(), QStringLiteral("Temperature Equilibrated?"));
+    QCOMPARE(static_cast<QMessageBox *>(box)->defaultButton(),
+             static_cast<QMessageBox *>(box)->button(QMessageBox::Cancel));
+    static_cast<QMessageBox *>(box)->button(which)->click();
+}
+
+} // namespace
+
+class TestConfigDialogs : public SettingsTestCase
+{
+    Q_OBJECT
+
+private slots:
+    void inputDialogs_data()
+    {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QStringList>("texts"); // typed into the input fields in form order
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("value");
+        QTest::newRow("cup") << "cup" << QStringList{"0.999", "0.99"} << true << 999 * 1000 + 99;
+        QTest::newRow("cup, small") << "cup" << QStringList{"0.001", "0.05"} << true << 1005;
+        QTest::newRow("cup, empty slope") << "cup" << QStringList{"", "0.5"} << false << 0;
+        QTest::newRow("21.50 C") << "temperature" << QStringList{"21.50"} << true << 29465;
+        QTest::newRow("-273.15 C") << "temperature" << QStringList{"-273.15"} << true << 0;
+        QTest::newRow("382.00 C") << "temperature" << QStringList{"382.00"} << true << 65515;
+        QTest::newRow("no temperature") << "temperature" << QStringList{""} << false << 0;
+        QTest::newRow("Beta as it opens") << "beta" << QStringList{} << true << 3068;
+        QTest::newRow("Beta 65535") << "beta" << QStringList{"65535"} << true << 65535;
+        QTest::newRow("no Beta") << "beta" << QStringList{""} << false << 0;
+        QTest::newRow("password") << "password" << QStringList{" 7319 "} << true << 0;
+        QTest::newRow("wrong password") << "password" << QStringList{"7318"} << false << 0;
+    }
+
+    void inputDialogs()
+    {
+        QFETCH(QString, dialog);
+        QFETCH(QStringList, texts);
+        QFETCH(bool, accepted);
+        QFETCH(int, value);
+        std::unique_ptr<QDialog> d;
+        std::function<int()> result;
+        if (dialog == QLatin1String("cup")) {
+            auto *cup = new CupAnemometerCalibDialog;
+            result = [cup] { return cup->slope() * 1000 + cup->offset(); };
+            d.reset(cup);
+        } else if (dialog == QLatin1String("temperature")) {
+            auto *temperature = new ThermistorCalibTempDialog;
+            result = [temperature] { return int(temperature->temperature()); };
+            d.reset(temperature);
+        } else if (dialog == QLatin1String("beta")) {
+            auto *beta = new ThermistorBetaDialog;
+            result = [beta] { return int(beta->beta()); };
+            d.reset(beta);
+        } else {
+            d = std::make_unique<ThermistorBetaPasswordDialog>();
+            result = [] { return 0; };
+        }
+        d->show();
+        const QList<QLineEdit *> fields = d->findChildren<QLineEdit *>();
+        for (int i = 0; i < texts.size(); ++i) {
+            fields[i]->selectAll();
+            fields[i]->del();
+            QTest::keyClicks(fields[i], texts[i]);
+        }
+        press(d.get(), QDialogButtonBox::Ok);
+        QCOMPARE(d->result() == QDialog::Accepted, accepted);
+        QCOMPARE(d->isVisible(), !accepted);
+        if (accepted)
+            QCOMPARE(result(), value);
+    }
+
+    void thermistorOptions_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<int>("option");
+        QTest::newRow("auto, Ok") << "autoCalibButton" << true << 1;
+        QTest::newRow("auto, Cancel") << "autoCalibButton" << false << 0;
+        QTest::newRow("manual, Ok") << "manualCalibButton" << true << 2;
+        QTest::newRow("manual, Cancel") << "manualCalibButton" << false << 0;
+        QTest::newRow("Beta, password") << "changeBetaButton" << true << 3;
+        QTest::newRow("Beta, wrong password, Cancel") << "changeBetaButton" << false << 0;
+    }
+
+    void thermistorOptions()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, confirm);
+        QFETCH(int, option);
+        ThermistorCalibOptionsDialog dialog;
+        dialog.show();
+        whenModal([confirm, button](QWidget *modal) {
+            if (button != QLatin1String("changeBetaButton")) {
+                clickMessageBox(modal, confirm ? QMessageBox::Ok : QMessageBox::Cancel);
+                return;
+            }
+            QCOMPARE(modal->windowTitle(), QStringLiteral("Thermistor Beta Password"));
+            auto *edit = modal->findChild<QLineEdit *>(QStringLiteral("passwordEdit"));
+            QCOMPARE(edit->echoMode(), QLineEdit::Password);
+            edit->setText(QStringLiteral("0000"));
+            press(modal, QDialogButtonBox::Ok);
+            QVERIFY(modal->isVisible());
+            if (confirm) {
+                edit->setText(QStringLiteral("7319"));
+                press(modal, QDialogButtonBox::Ok);
+            } else {
+                press(modal, QDialogButtonBox::Cancel);
+            }
+        });
+        dialog.findChild<QPushButton *>(button)->click();
+        QCOMPARE(dialog.isVisible(), option == 0);
+        if (option)
+            QCOMPARE(dialog.option(), option);
+    }
+
+    void indicatorColour_data()
+    {
+        QTest::addColumn<float>("distortion");
+        QTest::addColumn<int>("red");
+        QTest::addColumn<int>("green");
+        QTest::newRow("negative") << -0.1f << 0 << 255;
+        QTest::newRow("0 %") << 0.0f << 0 << 255;
+        QTest::newRow("6.25 %") << 0.0625f << 128 << 255;
+        QTest::newRow("12.5 %") << 0.125f << 255 << 255;
+        QTest::newRow("18.75 %") << 0.1875f << 255 << 128;
+        QTest::newRow("25 %") << 0.25f << 255 << 0;
+        QTest::newRow("60 %") << 0.6f << 255 << 0;
+    }
+
+    void indicatorColour()
+    {
+        QFETCH(float, distortion);
+        QFETCH(int, red);
+        QFETCH(int, green);
+        QCOMPARE(CalibFinishDialog::indicatorColour(distortion), QColor(red, green, 0));
+    }
+
+    void resultDialog()
+    {
+        Model model(0, 0, false, false, false, false);
+        CalibFinishDialog dialog(&model);
+        model.setCompassResults(1.0f, 0.05f, 0.25f);
+        model.setLastCalibrationSucceeded(true);
+        model.states().calibSuccess->enter();
+        QVERIFY(dialog.isVisible() && !dialog.isModal());
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Calibration Succeeded"));
+        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("infoText"))->text(),
+                 QStringLiteral("The module was successfully calibrated."));
+        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("distortionPercentText"))->text(),
+                 QStringLiteral("25.0 %"));
+        QCOMPARE(dialog.findChild<QWidget *>(QStringLiteral("warningIndicator"))->styleSheet(),
+                 QStringLiteral("background-color: rgb(255, 0, 0); border-radius: 6px;"));
+        QWidget *distortion = dialog.findChild<QWidget *>(QStringLiteral("distortionWidget"));
+        QVERIFY(distortion->isVisible());
+        press(&dialog, QDialogButtonBox::Ok);
+        QCOMPARE(model.currentState(), model.states().stopped);
+        QVERIFY(!dialog.isVisible());
+
+        // After an anemometer outcome only title and message show; closing acknowledges too.
+        model.setCalibrationType(1);
+        model.states().calibSuccess->enter();
+        QVERIFY(dialog.isVisible() && !distortion->isVisible());
+        dialog.close();
+        QCOMPARE(model.currentState(), model.states().stopped);
+        QVERIFY(!dialog.isVisible());
+    }
+};
+
+VENTROLLA_GUI_TEST_MAIN(TestConfigDialogs)
+#include "tst_ConfigDialogs.moc"
