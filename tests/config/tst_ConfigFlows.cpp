@@ -4,6 +4,7 @@
 // modules that behave and on modules that let the ground station down.
 
 #include "BaseStationSimulator.h"
+#include "SimulatorCommandLine.h"
 #include "TestSupport.h"
 
 #include "config/State_Acquiring_Calib.h"
@@ -59,14 +60,16 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000)
 
 } // namespace
 
+Q_DECLARE_METATYPE(SimulatedModule::CalibrationFault)
+
 class TestConfigFlows : public SettingsTestCase
 {
     Q_OBJECT
 
 private:
-    // The model's clock runs four times faster than the wall clock (the radio configuration is
-    // over in about a second) plus whatever a test skips.
-    qint64 clock() const { return wall.elapsed() * 4 + skippedMs; }
+    // The model's clock runs four times faster than the wall clock while the radio is configured
+    // (it is over in about a second); then it stands still, and only tickAt() moves it.
+    qint64 clock() const { return frozenMs >= 0 ? frozenMs : wall.elapsed() * 4; }
     bool in(const State *state) const { return model->currentState() == state; }
     const Model::States &states() const { return model->states(); }
 
@@ -79,7 +82,7 @@ private:
     // Moves the clock to atMs after since and gives the model a fast-timer tick.
     void tickAt(qint64 since, qint64 atMs)
     {
-        skippedMs += since + atMs - clock();
+        frozenMs = since + atMs;
         QMetaObject::invokeMethod(model.get(), "onFastTimer");
     }
 
@@ -140,6 +143,7 @@ private slots:
             QCOMPARE(model->moduleList().module(i)->moduleId(), settings.modules[i].identifier);
             QCOMPARE(simulator->module(i)->activity(), SimulatedModule::Activity::Idle);
         }
+        frozenMs = clock();
     }
 
     void init()
@@ -312,6 +316,37 @@ private slots:
         QCOMPARE(model->indoorStatusText(), QStringLiteral("OFF"));
     }
 
+    void simulatorFaultOptions_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<int>("samples");
+        QTest::newRow("silent") << "silent-calibration" << Fault::Silent << 1000;
+        QTest::newRow("CalibErr") << "calibration-error" << Fault::Error << 1000;
+        QTest::newRow("wrong echo") << "wrong-reference" << Fault::WrongReference << 1000;
+        QTest::newRow("short compass") << "short-compass" << Fault::None << 600;
+    }
+
+    void simulatorFaultOptions()
+    {
+        QFETCH(QString, option);
+        QFETCH(Fault, fault);
+        QFETCH(int, samples);
+        SimulatorCommandLine line;
+        QCOMPARE(line.parse({"ventrolla-sim", "--modules", "2", "--compass-wait", "2000",
+                             "--" + option, "TX0002"}),
+                 SimulatorCommandLine::Outcome::Run);
+        const QList<SimulatedModule::Settings> modules = line.settings().modules;
+        QCOMPARE(modules[0].calibrationFault, Fault::None);
+        QCOMPARE(modules[1].calibrationFault, fault);
+        QCOMPARE(modules[1].compassSamples, samples);
+        QVERIFY(modules[1].checksSolution);
+        QCOMPARE(modules[1].compassWaitMs, 2000);
+        QVERIFY(line.helpText().contains("--" + option));
+        QCOMPARE(line.parse({"ventrolla-sim", "--" + option, "NOBODY"}),
+                 SimulatorCommandLine::Outcome::Error);
+    }
+
     void removingTheLastModuleEndsInUnacquired()
     {
         while (model->canClearModule())
@@ -329,7 +364,7 @@ private:
     std::unique_ptr<BaseStationSimulator> simulator;
     std::unique_ptr<Model> model;
     QElapsedTimer wall;
-    qint64 skippedMs = 0;
+    qint64 frozenMs = -1;
 };
 
 VENTROLLA_TEST_MAIN(TestConfigFlows)
