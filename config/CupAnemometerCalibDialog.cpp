@@ -8,7 +8,8 @@ CupAnemometerCalibDialog::CupAnemometerCalibDialog(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::CupAnemometerCalibDialog>())
 {
     ui->setupUi(this);
-    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &CupAnemometerCalibDialog::onOkClicked);
+    connect(ui->buttonBox, &QDialogButtonBox::accepted, this,
+            &CupAnemometerCalibDialog::onOkClicked);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 

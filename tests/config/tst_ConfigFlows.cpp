@@ -1,7 +1,5 @@
-// The configuration flows of the model's state machine against the simulated base station and
-// its modules, through a real pseudo-terminal: acquisition for the configuration window, compass,
-// anemometer and thermistor calibrations with their outcomes, and the indoor-mode toggle, on
-// modules that behave and on modules that let the ground station down.
+// Every configuration flow of the model against the simulated base station and its modules on a
+// pseudo-terminal, with modules that behave and modules that let the ground station down.
 
 #include "BaseStationSimulator.h"
 #include "SimulatorCommandLine.h"
@@ -29,11 +27,12 @@ using Fault = SimulatedModule::CalibrationFault;
 // Modules of the bench, by table row.
 enum Row { Cup, Pitot, Failing, Silent, WrongEcho, Short750, Short749 };
 
+// Kind 'D' has a cup anemometer, 'Q' a pitot tube; both have a thermistor.
 SimulatedModule::Settings module(char kind, const char *id, Fault fault = Fault::None,
-                                 int compassSamples = SimulatedModule::compassSampleCount)
+                                 int compassSamples = 1000)
 {
     SimulatedModule::Settings m;
-    m.kind = kind; // 'D' has a cup anemometer, 'Q' a pitot tube; both a thermistor
+    m.kind = kind;
     m.identifier = QString::fromLatin1(id);
     m.calibrationFault = fault;
     m.compassSamples = compassSamples;
@@ -59,8 +58,6 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000)
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(SimulatedModule::CalibrationFault)
 
 class TestConfigFlows : public SettingsTestCase
 {
@@ -210,36 +207,29 @@ private slots:
         QTest::addColumn<int>("timeLimitMs"); // 0: the module's answer decides
         QTest::addColumn<bool>("success");
         QTest::addColumn<QString>("message");
-        const QString calibrated = QStringLiteral("The module was successfully calibrated.");
+        const QString done = QStringLiteral("The module was successfully calibrated.");
         const QString failed = QStringLiteral("Calibration of the module failed.");
-        const QString thermistorFailed =
+        const QString thermistor = QStringLiteral("The module's thermistor ");
+        const QString noThermistor =
             QStringLiteral("Calibration of the module's thermistor failed.");
-        QTest::newRow("cup") << int(Cup) << 1 << 0 << 0 << true << calibrated;
-        QTest::newRow("pitot") << int(Pitot) << 1 << 0 << 0 << true << calibrated;
-        QTest::newRow("cup, CalibErr") << int(Failing) << 1 << 0 << 0 << false
-                                       << failed;
-        QTest::newRow("cup, no answer in 3 s")
-            << int(Silent) << 1 << 0 << 3000 << false << failed;
-        QTest::newRow("thermistor, automatic")
-            << int(Cup) << 2 << 0 << 0 << true
-            << QStringLiteral("The module's thermistor was successfully calibrated.");
+        QTest::newRow("cup") << int(Cup) << 1 << 0 << 0 << true << done;
+        QTest::newRow("pitot") << int(Pitot) << 1 << 0 << 0 << true << done;
+        QTest::newRow("cup, CalibErr") << int(Failing) << 1 << 0 << 0 << false << failed;
+        QTest::newRow("cup, no answer") << int(Silent) << 1 << 0 << 3000 << false << failed;
+        QTest::newRow("thermistor, automatic") << int(Cup) << 2 << 0 << 0 << true
+                                               << thermistor + "was successfully calibrated.";
         QTest::newRow("thermistor, reference")
             << int(Cup) << 2 << 1 << 0 << true
-            << QStringLiteral("The module's thermistor was successfull calibrated with a "
-                              "reference temperature of 21.50 \u00B0C");
+            << thermistor + "was successfull calibrated with a reference temperature of 21.50 "
+                            "\u00B0C";
         QTest::newRow("thermistor, Beta")
             << int(Cup) << 2 << 2 << 0 << true
-            << QStringLiteral("The module's thermistor Beta value was successfully changed to "
-                              "3950.");
-        QTest::newRow("thermistor, wrong echo")
-            << int(WrongEcho) << 2 << 1 << 4000 << false
-            << thermistorFailed;
-        QTest::newRow("thermistor, CalibErr")
-            << int(Failing) << 2 << 0 << 4000 << false
-            << thermistorFailed;
-        QTest::newRow("Beta, no answer")
-            << int(Silent) << 2 << 2 << 4000 << false
-            << QStringLiteral("Ventrolla failed to change the module's Beta value.");
+            << thermistor + "Beta value was successfully changed to 3950.";
+        QTest::newRow("wrong echo") << int(WrongEcho) << 2 << 1 << 4000 << false << noThermistor;
+        QTest::newRow("thermistor, CalibErr") << int(Failing) << 2 << 0 << 4000 << false
+                                              << noThermistor;
+        QTest::newRow("Beta, no answer") << int(Silent) << 2 << 2 << 4000 << false
+                                         << "Ventrolla failed to change the module's Beta value.";
     }
 
     void otherCalibrations()
@@ -262,8 +252,8 @@ private slots:
         const qint64 start = clock();
         model->startCalibration();
         QVERIFY(model->isCalibrating() && model->showsProgress());
-        QCOMPARE(model->progressText(), type == 1 ? QStringLiteral("Calibrating module anemometer...")
-                                                  : QStringLiteral("Calibrating module thermistor..."));
+        QCOMPARE(model->progressText(), QStringLiteral("Calibrating module %1...")
+                                            .arg(type == 1 ? "anemometer" : "thermistor"));
         if (timeLimitMs) {
             // Whatever the module answers is not enough: the state holds until its time limit,
             // a stopwatch for the anemometer, the timeout timer for the thermistor.
@@ -316,34 +306,22 @@ private slots:
         QCOMPARE(model->indoorStatusText(), QStringLiteral("OFF"));
     }
 
-    void simulatorFaultOptions_data()
-    {
-        QTest::addColumn<QString>("option");
-        QTest::addColumn<Fault>("fault");
-        QTest::addColumn<int>("samples");
-        QTest::newRow("silent") << "silent-calibration" << Fault::Silent << 1000;
-        QTest::newRow("CalibErr") << "calibration-error" << Fault::Error << 1000;
-        QTest::newRow("wrong echo") << "wrong-reference" << Fault::WrongReference << 1000;
-        QTest::newRow("short compass") << "short-compass" << Fault::None << 600;
-    }
-
     void simulatorFaultOptions()
     {
-        QFETCH(QString, option);
-        QFETCH(Fault, fault);
-        QFETCH(int, samples);
         SimulatorCommandLine line;
-        QCOMPARE(line.parse({"ventrolla-sim", "--modules", "2", "--compass-wait", "2000",
-                             "--" + option, "TX0002"}),
+        QCOMPARE(line.parse({"ventrolla-sim", "--modules", "5", "--compass-wait", "2000",
+                             "--silent-calibration", "TX0002", "--calibration-error", "TX0003",
+                             "--wrong-reference", "TX0004", "--short-compass", "TX0005"}),
                  SimulatorCommandLine::Outcome::Run);
-        const QList<SimulatedModule::Settings> modules = line.settings().modules;
-        QCOMPARE(modules[0].calibrationFault, Fault::None);
-        QCOMPARE(modules[1].calibrationFault, fault);
-        QCOMPARE(modules[1].compassSamples, samples);
-        QVERIFY(modules[1].checksSolution);
-        QCOMPARE(modules[1].compassWaitMs, 2000);
-        QVERIFY(line.helpText().contains("--" + option));
-        QCOMPARE(line.parse({"ventrolla-sim", "--" + option, "NOBODY"}),
+        const QList<SimulatedModule::Settings> m = line.settings().modules;
+        const QList<Fault> faults = {Fault::None, Fault::Silent, Fault::Error,
+                                     Fault::WrongReference, Fault::None};
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(m[i].calibrationFault, faults[i]);
+            QCOMPARE(m[i].compassSamples, i == 4 ? 600 : 1000);
+            QVERIFY(m[i].checksSolution && m[i].compassWaitMs == 2000);
+        }
+        QCOMPARE(line.parse({"ventrolla-sim", "--short-compass", "NOBODY"}),
                  SimulatorCommandLine::Outcome::Error);
     }
 
