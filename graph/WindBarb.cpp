@@ -1,0 +1,159 @@
+#include "graph/WindBarb.h"
+
+#include <QBrush>
+#include <QPen>
+#include <QTransform>
+
+namespace {
+
+// The factor the flight modules' records use between the two wind units.
+constexpr double knotsPerMetrePerSecond = 1.94384449;
+
+constexpr double staffTip = 90.0;
+
+} // namespace
+
+WindBarb::WindBarb(const QColor &colour)
+{
+    setPen(QPen(colour, 3.0));
+    setBrush(QBrush(colour));
+    setTransform(QTransform::fromScale(0.5, -0.5));
+    rebuild();
+}
+
+int WindBarb::type() const
+{
+    return Type;
+}
+
+QRectF WindBarb::boundingRect() const
+{
+    return bounds;
+}
+
+double WindBarb::speed() const
+{
+    return speed_;
+}
+
+void WindBarb::setSpeed(double speed)
+{
+    speed_ = speed;
+    rebuild();
+}
+
+int WindBarb::windUnits() const
+{
+    return windUnits_;
+}
+
+void WindBarb::setWindUnits(int windUnits)
+{
+    windUnits_ = windUnits;
+    rebuild();
+}
+
+int WindBarb::direction() const
+{
+    return direction_;
+}
+
+void WindBarb::setDirection(int degrees)
+{
+    direction_ = degrees;
+    rebuild();
+}
+
+double WindBarb::dataValue() const
+{
+    return dataValue_;
+}
+
+void WindBarb::setDataValue(double value)
+{
+    dataValue_ = value;
+}
+
+double WindBarb::unitY() const
+{
+    return unitY_;
+}
+
+void WindBarb::setUnitY(double y)
+{
+    unitY_ = y;
+}
+
+void WindBarb::rebuild()
+{
+    path = QPainterPath();
+    path.addEllipse(-6, -6, 12, 12);
+    const double knots = windUnits_ == 1 ? speed_ * knotsPerMetrePerSecond : speed_;
+    if (!(knots >= 0.5)) { // calm, or no number at all
+        setPath(path);
+        return;
+    }
+
+    path.moveTo(0, 6);
+    path.lineTo(0, staffTip);
+    // Every barb and pennant is a subpath of its own, so the brush fills no area between them.
+    path.moveTo(0, staffTip);
+    atStaffTip = true;
+
+    // To the nearest 5 knots; at most three pennants (compared before the conversion to int,
+    // which would overflow for absurd speeds).
+    const double rounded = knots + 2.5;
+    int v = 100;
+    if (rounded >= 151.0)
+        addPennant();
+    else
+        v = int(rounded);
+    while (v > 49) {
+        v -= 50;
+        addPennant();
+    }
+    while (v > 9) {
+        v -= 10;
+        addFullBarb();
+    }
+    if (v > 4)
+        addHalfBarb();
+
+    setRotation(-direction_);
+    setPath(path);
+}
+
+void WindBarb::addFullBarb()
+{
+    const double y = path.currentPosition().y();
+    path.lineTo(30, y + 5);
+    path.moveTo(0, y - 10);
+    atStaffTip = false;
+}
+
+void WindBarb::addHalfBarb()
+{
+    double y = path.currentPosition().y();
+    if (atStaffTip) {
+        // Alone, a half barb stands one step below the tip, where it cannot be read as a full one.
+        y -= 10;
+        path.moveTo(0, y);
+    }
+    path.lineTo(15, y + 2.5);
+    path.moveTo(0, y - 10);
+    atStaffTip = false;
+}
+
+void WindBarb::addPennant()
+{
+    double y = path.currentPosition().y();
+    if (!atStaffTip) {
+        y += 5;
+        path.moveTo(0, y);
+    }
+    path.lineTo(30, y - 5);
+    path.lineTo(0, y - 10);
+    path.closeSubpath();
+    path.moveTo(0, y - 20);
+    atStaffTip = false;
+}
