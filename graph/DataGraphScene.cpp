@@ -4,6 +4,7 @@
 #include "graph/DataLine.h"
 #include "graph/DataMarker.h"
 #include "graph/GraphAxisModel.h"
+#include "graph/GraphDataCache.h"
 #include "graph/WindBarb.h"
 #include "link/FlightModule.h"
 
@@ -16,7 +17,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -26,7 +26,6 @@ constexpr double labelRowStep = 18.0;
 constexpr double barbColumnOffset = 50.0;
 constexpr int unitKey = 0;          // item data: unit position of a grid line or tick label
 constexpr int rowKey = 1;           // item data: label row of a dependent axis
-constexpr double noValue = std::numeric_limits<double>::quiet_NaN();
 
 // Markers exactly on the frame are shown despite rounding.
 bool insideUnit(double v)
@@ -44,23 +43,10 @@ bool finite(const QLineF &l)
     return finite(l.p1()) && finite(l.p2());
 }
 
-double cellNumber(const QVariant &cell)
-{
-    bool ok = false;
-    const double value = cell.toDouble(&ok);
-    return ok && std::isfinite(value) ? value : noValue;
-}
-
-// What a module shows before its first Data message: "0" in every column from 1 to 12.
-bool isBlankCell(const QVariant &cell)
-{
-    return cell.userType() == QMetaType::QString && cell.toString() == QLatin1String("0");
-}
-
 } // namespace
 
 DataGraphScene::DataGraphScene(Model *model, GraphAxisModel *axes, QObject *parent)
-    : QGraphicsScene(parent), model(model), axes(axes)
+    : QGraphicsScene(parent), model(model), axes(axes), cache(GraphDataCache::of(model))
 {
     // Markers, lines and barbs move with every data set: a spatial index would be rebuilt all
     // the time for a few hundred items.
@@ -216,16 +202,19 @@ void DataGraphScene::dataChanged(const QModelIndex &topLeft, const QModelIndex &
         first = std::max(first, topLeft.row());
         last = std::min(last, bottomRight.row());
     }
-    bool idChanged = false;
+    // From the model the cache has read the change already; called otherwise, it reads now.
+    if (sender() != model)
+        cache->refresh(first, last);
     for (int row = first; row <= last; ++row) {
-        if (!readRow(row, &idChanged))
+        if (drawnRevisions[row] == cache->revision(row))
             continue;
+        drawnRevisions[row] = cache->revision(row);
         setRowData(row);
         remapRow(row);
         placeRow(row);
     }
     // Module identifiers are the module graph's tick labels.
-    if (idChanged)
+    if (drawnIdentifierRevision != cache->identifierRevision())
         rebuildGridAndLabels();
 }
 
@@ -260,7 +249,7 @@ void DataGraphScene::rowsInserted(const QModelIndex &parent, int start, int end)
         windBarbs_.insert(row, barb);
         addItem(barb);
     }
-    rowCells.insert(start, count, RowCells());
+    drawnRevisions.insert(start, count, 0);
 
     updateData();
     remapItems();
@@ -284,7 +273,7 @@ void DataGraphScene::rowsAboutToBeRemoved(const QModelIndex &parent, int start, 
         }
         delete windBarbs_.takeAt(row);
     }
-    rowCells.remove(start, end - start + 1);
+    drawnRevisions.remove(start, end - start + 1);
 }
 
 void DataGraphScene::rowsRemoved(const QModelIndex &, int, int)
@@ -321,11 +310,6 @@ void DataGraphScene::setAspectRatio(double ratio)
 
 // ---- data ----
 
-DataGraphScene::RowCells::RowCells()
-{
-    std::fill(std::begin(values), std::end(values), noValue);
-}
-
 int DataGraphScene::itemRowCount() const
 {
     return windBarbs_.size();
@@ -333,43 +317,13 @@ int DataGraphScene::itemRowCount() const
 
 double DataGraphScene::number(int row, int column) const
 {
-    if (row < 0 || row >= rowCells.size() || column < 1 || column > 7)
-        return noValue;
-    return rowCells[row].values[column];
-}
-
-bool DataGraphScene::readRow(int row, bool *idChanged)
-{
-    RowCells &cached = rowCells[row];
-    bool changed = false;
-    for (int column = 0; column < RowCells::cellCount; ++column) {
-        QVariant cell = model->data(model->index(row, column));
-        if (cell == cached.cells[column])
-            continue;
-        cached.cells[column] = std::move(cell);
-        changed = true;
-        if (column == FlightModule::ModuleIdColumn)
-            *idChanged = true;
-    }
-    if (!changed)
-        return false;
-
-    bool blank = true;
-    for (int column = FlightModule::AltitudeColumn; blank && column < RowCells::cellCount; ++column)
-        blank = isBlankCell(cached.cells[column]);
-    for (int column = 1; column <= 7; ++column)
-        cached.values[column] = blank ? noValue : cellNumber(cached.cells[column]);
-    const double direction = cached.values[FlightModule::WindDirectionColumn];
-    cached.hasWind = std::isfinite(cached.values[FlightModule::WindSpeedColumn])
-                     && std::abs(direction) < 1e9; // also false for NaN
-    return true;
+    return cache->value(row, column);
 }
 
 void DataGraphScene::updateData()
 {
-    bool idChanged = false; // rows came or went: the axes rebuild the labels anyway
     for (int row = 0; row < itemRowCount(); ++row) {
-        readRow(row, &idChanged);
+        drawnRevisions[row] = cache->revision(row);
         setRowData(row);
     }
 }
@@ -385,11 +339,10 @@ void DataGraphScene::setRowData(int row)
         if (row + 1 < itemRowCount())
             setLineData(column, row + 1);
     }
-    const RowCells &cells = rowCells[row];
     WindBarb *barb = windBarbs_[row];
-    if (cells.hasWind) {
-        barb->setSpeed(cells.values[FlightModule::WindSpeedColumn]);
-        barb->setDirection(qRound(cells.values[FlightModule::WindDirectionColumn]));
+    if (cache->hasWind(row)) {
+        barb->setSpeed(number(row, FlightModule::WindSpeedColumn));
+        barb->setDirection(qRound(number(row, FlightModule::WindDirectionColumn)));
     }
     barb->setDataValue(independent);
 }
@@ -419,7 +372,7 @@ void DataGraphScene::remapRow(int row)
                              .transform.map(QPointF(0, barb->dataValue()))
                              .y();
     barb->setUnitY(unitY);
-    barb->setVisible(rowCells[row].hasWind && unitY >= 0 && unitY <= 1);
+    barb->setVisible(cache->hasWind(row) && unitY >= 0 && unitY <= 1);
 }
 
 void DataGraphScene::remapLine(int column, int row)
@@ -481,6 +434,7 @@ QString DataGraphScene::numericTickText(double value)
 
 void DataGraphScene::rebuildGridAndLabels()
 {
+    drawnIdentifierRevision = cache->identifierRevision();
     qDeleteAll(horizontalGridLines);
     horizontalGridLines.clear();
     qDeleteAll(verticalGridLines);

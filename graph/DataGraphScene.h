@@ -10,12 +10,12 @@
 #include <QModelIndex>
 #include <QRectF>
 #include <QTransform>
-#include <QVariant>
 #include <QVector>
 
 class DataLine;
 class DataMarker;
 class GraphAxisModel;
+class GraphDataCache;
 class Model;
 class QGraphicsItemGroup;
 class QGraphicsLineItem;
@@ -31,12 +31,8 @@ class WindBarb;
 // value) into the unit square (y = 0 at the top), then a scale by the plot size maps that into
 // scene units. The plot is 400 units on its shorter side and stretches with the view's aspect.
 //
-// The table announces a change of every cell for each Data message while only one module's row
-// changed, so the scene keeps each row's cells and redraws only the rows whose cells differ.
-// A cell with no value is drawn nowhere: an invalid or non-numeric (also empty) cell, and every
-// cell of a module that has not reported yet (its row shows the text "0" in all of columns 1 to
-// 12, which no Data message leaves, since one always writes a time of day into "UTC Time").
-// A cell holding the number 0 is a measurement and is drawn.
+// Each row is redrawn only when its cells changed (GraphDataCache); a cell without a value is
+// drawn nowhere: no marker, no line to or from it, and no wind barb for a row without wind.
 class DataGraphScene : public QGraphicsScene
 {
     Q_OBJECT
@@ -100,17 +96,6 @@ private:
         bool plotted = false;
     };
 
-    // Columns 0 to 12 of a row as last read, and what the graphs take from them.
-    struct RowCells
-    {
-        static constexpr int cellCount = 13;
-        RowCells();
-        QVariant cells[cellCount];
-        double values[8]; // columns 1 to 7 as numbers, NaN for no value
-        bool hasWind = false;
-    };
-
-    bool readRow(int row, bool *idChanged);
     void setRowData(int row);
     void setLineData(int column, int row);
     void remapRow(int row);
@@ -137,7 +122,9 @@ private:
     QList<DataMarker *> markers_[columnCount];
     QList<DataLine *> lines_[columnCount];
     QList<WindBarb *> windBarbs_;
-    QVector<RowCells> rowCells;
+    GraphDataCache *cache;
+    QVector<quint64> drawnRevisions; // per row, the cache revision its items show
+    quint64 drawnIdentifierRevision = 0;
 
     QGraphicsRectItem *frame = nullptr;
     QGraphicsItemGroup *maskGroup = nullptr;

@@ -38,6 +38,8 @@ double WindBarb::speed() const
 
 void WindBarb::setSpeed(double speed)
 {
+    if (speed == speed_)
+        return;
     speed_ = speed;
     rebuild();
 }
@@ -49,6 +51,8 @@ int WindBarb::windUnits() const
 
 void WindBarb::setWindUnits(int windUnits)
 {
+    if (windUnits == windUnits_)
+        return;
     windUnits_ = windUnits;
     rebuild();
 }
@@ -60,6 +64,8 @@ int WindBarb::direction() const
 
 void WindBarb::setDirection(int degrees)
 {
+    if (degrees == direction_)
+        return;
     direction_ = degrees;
     rebuild();
 }
