@@ -513,10 +513,10 @@ void DataGraphScene::layout()
         verticalLabelsLeft = std::min(verticalLabelsLeft, label->x());
     }
 
+    // Rotated, the title's height lies along x: its right edge 15 left of the tick labels.
     const QRectF titleBounds = verticalTitle->boundingRect();
-    verticalTitle->setPos(0, (plotHeight_ + titleBounds.width()) / 2);
-    verticalTitle->moveBy(verticalLabelsLeft - labelGap - verticalTitle->sceneBoundingRect().right(),
-                          0);
+    verticalTitle->setPos(verticalLabelsLeft - labelGap - titleBounds.height(),
+                          (plotHeight_ + titleBounds.width()) / 2);
 
     double dependentLabelsLeft = -labelGap;
     const QList<QGraphicsItem *> dependentLabels = dependentTickLabels->childItems();

@@ -92,18 +92,18 @@ void WindBarb::setUnitY(double y)
 
 void WindBarb::rebuild()
 {
-    path = QPainterPath();
-    path.addEllipse(-6, -6, 12, 12);
+    symbol = QPainterPath();
+    symbol.addEllipse(-6, -6, 12, 12);
     const double knots = windUnits_ == 1 ? speed_ * knotsPerMetrePerSecond : speed_;
     if (!(knots >= 0.5)) { // calm, or no number at all
-        setPath(path);
+        setPath(symbol);
         return;
     }
 
-    path.moveTo(0, 6);
-    path.lineTo(0, staffTip);
+    symbol.moveTo(0, 6);
+    symbol.lineTo(0, staffTip);
     // Every barb and pennant is a subpath of its own, so the brush fills no area between them.
-    path.moveTo(0, staffTip);
+    symbol.moveTo(0, staffTip);
     atStaffTip = true;
 
     // To the nearest 5 knots; at most three pennants (compared before the conversion to int,
@@ -126,40 +126,40 @@ void WindBarb::rebuild()
         addHalfBarb();
 
     setRotation(-direction_);
-    setPath(path);
+    setPath(symbol);
 }
 
 void WindBarb::addFullBarb()
 {
-    const double y = path.currentPosition().y();
-    path.lineTo(30, y + 5);
-    path.moveTo(0, y - 10);
+    const double y = symbol.currentPosition().y();
+    symbol.lineTo(30, y + 5);
+    symbol.moveTo(0, y - 10);
     atStaffTip = false;
 }
 
 void WindBarb::addHalfBarb()
 {
-    double y = path.currentPosition().y();
+    double y = symbol.currentPosition().y();
     if (atStaffTip) {
         // Alone, a half barb stands one step below the tip, where it cannot be read as a full one.
         y -= 10;
-        path.moveTo(0, y);
+        symbol.moveTo(0, y);
     }
-    path.lineTo(15, y + 2.5);
-    path.moveTo(0, y - 10);
+    symbol.lineTo(15, y + 2.5);
+    symbol.moveTo(0, y - 10);
     atStaffTip = false;
 }
 
 void WindBarb::addPennant()
 {
-    double y = path.currentPosition().y();
+    double y = symbol.currentPosition().y();
     if (!atStaffTip) {
         y += 5;
-        path.moveTo(0, y);
+        symbol.moveTo(0, y);
     }
-    path.lineTo(30, y - 5);
-    path.lineTo(0, y - 10);
-    path.closeSubpath();
-    path.moveTo(0, y - 20);
+    symbol.lineTo(30, y - 5);
+    symbol.lineTo(0, y - 10);
+    symbol.closeSubpath();
+    symbol.moveTo(0, y - 20);
     atStaffTip = false;
 }

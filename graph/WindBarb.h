@@ -43,7 +43,7 @@ private:
     void addHalfBarb();
     void addPennant();
 
-    QPainterPath path;
+    QPainterPath symbol; // the path, rebuilt on every change
     bool atStaffTip = false;
     double speed_ = 0.0;
     int windUnits_ = 0;
