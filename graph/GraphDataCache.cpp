@@ -131,10 +131,11 @@ void GraphDataCache::readRow(int row)
         QVariant cell = model->data(model->index(row, column));
         if (sameCell(cell, cached.cells[column]))
             return;
+        // A new row's identifier is no change: the graphs label their rows as rows come.
+        if (column == FlightModule::ModuleIdColumn && cached.cells[column].isValid())
+            ++identifierRevision_;
         cached.cells[column] = std::move(cell);
         changed = true;
-        if (column == FlightModule::ModuleIdColumn)
-            ++identifierRevision_;
     };
     for (int column = 0; column <= FlightModule::UtcTimeColumn; ++column)
         read(column);

@@ -32,7 +32,7 @@ public:
     // Wind speed and a usable direction.
     bool hasWind(int row) const;
     quint64 revision(int row) const;
-    // Moves whenever a module identifier changes.
+    // Moves whenever the identifier of a module already in the table changes.
     quint64 identifierRevision() const;
 
     // Reads rows first to last again (for a change the model did not announce).
