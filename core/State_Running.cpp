@@ -26,6 +26,7 @@ void State_Running::enter()
     lastTime.clear();
     moduleCountAtEntry = model->moduleCount();
     dataSetOpen = false;
+    unannouncedData = false;
     State::enter();
 }
 
@@ -38,10 +39,8 @@ void State_Running::handleDataMessage(int moduleNumber)
 {
     if (moduleCountAtEntry == 1) {
         // Each message is a whole set: show it first, so the set holds the message itself.
-        dataSetTimer.stop();
-        dataSetOpen = false;
         refreshTable();
-        model->emitDataSetReady(QDateTime::currentDateTime());
+        announceDataSet();
         checkWindSpeed(moduleNumber);
         return;
     }
@@ -64,6 +63,7 @@ void State_Running::handleDataMessage(int moduleNumber)
         dataSetTimer.start(dataSetCloseMs);
     }
     refreshTable();
+    unannouncedData = true;
     checkWindSpeed(moduleNumber);
 }
 
@@ -79,14 +79,17 @@ void State_Running::onSingleShotTimer()
     if (!dataSetOpen)
         return;
     lastTime.clear();
-    model->emitDataSetReady(QDateTime::currentDateTime());
-    dataSetOpen = false;
+    announceDataSet();
 }
 
 void State_Running::announceDataSet()
 {
+    // The set is closed before it is announced: a listener that stops the run from inside the
+    // announcement (a modal dialog's nested event loop, a failed log write) finds nothing left
+    // to announce, so no line goes out twice.
     dataSetTimer.stop();
     dataSetOpen = false;
+    unannouncedData = false;
     model->emitDataSetReady(QDateTime::currentDateTime());
 }
 
@@ -127,12 +130,16 @@ bool State_Running::canStop()
 
 void State_Running::stop()
 {
-    // A set still open would otherwise never be logged nor streamed.
-    if (dataSetOpen) {
+    // Values that reached the table since the last set (a set still open, or the first message
+    // of a new time, which closes the old set but opens none) would otherwise never be logged
+    // nor streamed: they go out as one last set.
+    dataSetTimer.stop();
+    if (unannouncedData) {
         lastTime.clear();
         announceDataSet();
+        if (model->currentState() != this)
+            return; // a listener has stopped the run already
     }
-    dataSetTimer.stop();
     model->states().stopping->enter();
 }
 

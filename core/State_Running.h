@@ -33,6 +33,7 @@ private:
     QVariant lastTime;   // UTC time of the open set; null when none
     int moduleCountAtEntry = 0;
     bool dataSetOpen = false;
+    bool unannouncedData = false; // a Data message reached the table after the last set
 };
 
 #endif

@@ -130,8 +130,7 @@ void Recorder::onStateEntered(State *state)
             beginRun();
     } else if (state == states.running) {
         if (stopRequested) {
-            phase = Phase::Finishing;
-            model_->stop();
+            requestStopLater();
         } else if (options.durationSeconds > 0) {
             durationTimer.start(options.durationSeconds * 1000);
         }
@@ -184,7 +183,13 @@ void Recorder::onLogWriteFailed(const QString &message)
 {
     report(QStringLiteral("log: write failed, logging stopped: %1").arg(message));
     pendingStatus = LogFailed;
-    requestStop();
+    requestStopLater();
+}
+
+void Recorder::requestStopLater()
+{
+    // Never from inside a model signal: the state that emitted it is still at work.
+    QMetaObject::invokeMethod(this, &Recorder::requestStop, Qt::QueuedConnection);
 }
 
 void Recorder::onBaseStationLost()

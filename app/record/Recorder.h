@@ -54,6 +54,7 @@ private:
     void onDataSet();
     void onLogWriteFailed(const QString &message);
     void onBaseStationLost();
+    void requestStopLater();
     void endAcquisition();
     void beginRun();
     void finish(int status);

@@ -19,6 +19,45 @@ bool parseRange(const QCommandLineParser &parser, const QString &name, int low, 
     return true;
 }
 
+// The twelve lengths of each unit; "30s" is index 11, "30m" index 23.
+constexpr int intervalLengths[12] = {1, 2, 3, 4, 5, 6, 10, 12, 15, 20, 30, 60};
+
+QString intervalValues()
+{
+    QStringList seconds;
+    QStringList minutes;
+    for (const int length : intervalLengths) {
+        seconds << QStringLiteral("%1s").arg(length);
+        minutes << QStringLiteral("%1m").arg(length);
+    }
+    return seconds.join(QLatin1Char(' ')) + QStringLiteral(", ") + minutes.join(QLatin1Char(' '));
+}
+
+// An interval as a person says it ("10s", "5m"), or the bare index 1 to 24 the modules know.
+bool parseInterval(const QString &text, int &index)
+{
+    const QString value = text.trimmed();
+    bool ok = false;
+    const int bare = value.toInt(&ok);
+    if (ok) {
+        if (bare < 1 || bare > 24)
+            return false;
+        index = bare;
+        return true;
+    }
+    const QChar unit = value.isEmpty() ? QChar() : value.back();
+    if (unit != QLatin1Char('s') && unit != QLatin1Char('m'))
+        return false;
+    const int length = value.chopped(1).toInt(&ok);
+    for (int position = 0; ok && position < 12; ++position) {
+        if (intervalLengths[position] == length) {
+            index = position + (unit == QLatin1Char('s') ? 1 : 13);
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 bool RecorderOptions::parse(const QStringList &arguments, QString &error)
@@ -32,8 +71,11 @@ bool RecorderOptions::parse(const QStringList &arguments, QString &error)
     parser.addOptions({
         {QStringLiteral("port"), QStringLiteral("The base station's serial port or device path (required)."),
          QStringLiteral("NAME")},
-        {QStringLiteral("interval"), QStringLiteral("Data interval index, 1 to 24 (default: the saved interval)."),
-         QStringLiteral("INDEX")},
+        {QStringLiteral("interval"),
+         QStringLiteral("Data interval: %1 (or its index, 1 to 24; default: the saved "
+                        "interval). The modules send no position, course or speed at 1s.")
+             .arg(intervalValues()),
+         QStringLiteral("INTERVAL")},
         {QStringLiteral("wind-units"), QStringLiteral("Wind and speed units: knots or mps (default knots)."),
          QStringLiteral("UNITS"), QStringLiteral("knots")},
         {QStringLiteral("ground-elevation"),
@@ -104,8 +146,13 @@ bool RecorderOptions::parse(const QStringList &arguments, QString &error)
     }
 
     const int maxSeconds = 2000000; // what one timer can count in milliseconds
-    if (!parseRange(parser, QStringLiteral("interval"), 1, 24, interval, error)
-        || !parseRange(parser, QStringLiteral("ground-elevation"), -1000, 9000, groundElevation, error)
+    if (parser.isSet(QStringLiteral("interval"))
+        && !parseInterval(parser.value(QStringLiteral("interval")), interval)) {
+        error = QStringLiteral("--interval must be one of %1 (or an index from 1 to 24).")
+                    .arg(intervalValues());
+        return false;
+    }
+    if (!parseRange(parser, QStringLiteral("ground-elevation"), -1000, 9000, groundElevation, error)
         || !parseRange(parser, QStringLiteral("modules"), 1, 1000, moduleTarget, error)
         || !parseRange(parser, QStringLiteral("acquire-time"), 1, maxSeconds, acquireSeconds, error)
         || !parseRange(parser, QStringLiteral("duration"), 1, maxSeconds, durationSeconds, error))

@@ -8,7 +8,7 @@
 struct RecorderOptions
 {
     QString port;
-    int interval = 0; // data interval index 1 to 24; 0 keeps the saved one
+    int interval = 0; // data interval index 1 to 24 ("10s" is 7, "1m" 13); 0 keeps the saved one
     int windUnits = 0; // 0 knots, 1 metres per second
     int groundElevation = 0;
     bool latitude = false;
