@@ -2,6 +2,7 @@
 
 #include "app/AboutWindow.h"
 #include "app/AcquireDialog_DynamicAltitude.h"
+#include "app/ModuleTableView.h"
 #include "app/SetupDialog.h"
 #include "core/Model.h"
 #include "link/DataTimingDialog.h"
@@ -80,7 +81,7 @@ MainWindow::MainWindow(QWidget *parent)
     aboutWindow = new AboutWindow(this);
 
     // 7. The table of modules, the lowest pane.
-    tableView = new QTableView;
+    tableView = new ModuleTableView;
     tableView->setObjectName(QStringLiteral("tableView"));
     tableView->setModel(model);
     tableView->horizontalHeader()->setStretchLastSection(true);

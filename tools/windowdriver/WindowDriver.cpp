@@ -107,7 +107,7 @@ bool WindowDriver::waitFor(const std::function<bool()> &condition, int timeoutMs
 {
     // A ticking timer bounds each wait for events without spinning.
     QTimer tick;
-    tick.start(20);
+    tick.start(100);
     QElapsedTimer timer;
     timer.start();
     while (!condition() && timer.elapsed() < timeoutMs)
