@@ -66,10 +66,16 @@ start_simulator() {
 if [ "$windowed" = 1 ]; then
     echo "Starting the simulated base station and the window"
     start_simulator
+    # The port, the GPS fields the simulated modules send, and a window wide enough for every
+    # column.
     mkdir -p "$XDG_CONFIG_HOME/Corvanel"
     cat >"$XDG_CONFIG_HOME/Corvanel/Ventrolla.conf" <<CONF
 [BaseStation]
 port=$port
+
+[MainWindow]
+size=@Size(1300 480)
+pos=@Point(30 30)
 
 [SetupDialog]
 latitude=true
