@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Ventrolla needs to build, test and run, when any is missing.
+# apt's output goes to a log file (VENTROLLA_DEPS_LOG, else ventrolla-deps.log in the temporary
+# folder); the terminal gets one line, and the log's path if the installation fails.
 set -euo pipefail
 
 packages=(
@@ -16,10 +18,15 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing missing packages: ${missing[*]}" >&2
+log="${VENTROLLA_DEPS_LOG:-${TMPDIR:-/tmp}/ventrolla-deps.log}"
+echo "Installing ${#missing[@]} missing packages: ${missing[*]}" >&2
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
     sudo=(sudo)
 fi
-"${sudo[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
+if ! { "${sudo[@]}" apt-get update -qq &&
+       DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"; } \
+        >"$log" 2>&1; then
+    echo "Installing the packages failed; see $log" >&2
+    exit 1
+fi

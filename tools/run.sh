@@ -1,19 +1,39 @@
 #!/usr/bin/env bash
-# Builds Ventrolla and runs a short demonstration sounding without hardware: the simulator of
-# the base station and three flight modules on a pseudo-terminal, and the headless recorder,
-# which configures the radio, acquires the modules, runs them for a while and writes a log.
-# A client reads the live stream meanwhile. Settings and the stream's socket live in a
-# temporary folder, so the demonstration leaves the user's own settings alone.
+# The demonstration: builds Ventrolla and runs its window against the simulator of a base
+# station with three flight modules (GPS and XData) on a pseudo-terminal. Settings live in a
+# temporary folder, in which the base-station port is already the simulator's, so Acquire opens
+# the serial-port dialog with that port filled in; the user's own settings are left alone.
+#
+# Without a display (neither DISPLAY nor WAYLAND_DISPLAY set) it runs the headless
+# demonstration instead: the recorder makes a short sounding and prints its log file and the
+# first lines of its live stream.
+#
+# One line per step; the output of the package installation and of the build goes to log files,
+# named when a step fails.
 set -euo pipefail
 
 src="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$src/build"
+mkdir -p "$build"
+
+export VENTROLLA_DEPS_LOG="$build/install.log"
 "$src/tools/ensure-deps.sh"
 
-build="$src/build"
+windowed=1
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    windowed=0
+fi
+
+echo "Building (log: $build/build.log)"
 export CCACHE_BASEDIR="$src" CCACHE_NOHASHDIR=1
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
-cmake --build "$build" --target ventrolla-sim ventrolla-record
+targets=(ventrolla-sim ventrolla-record)
+[ "$windowed" = 1 ] && targets+=(ventrolla)
+if ! { cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+             -DCMAKE_CXX_COMPILER_LAUNCHER=ccache &&
+       cmake --build "$build" --target "${targets[@]}"; } >"$build/build.log" 2>&1; then
+    echo "The build failed; see $build/build.log" >&2
+    exit 1
+fi
 
 demo="$(mktemp -d "${TMPDIR:-/tmp}/ventrolla-demo-XXXXXX")"
 export XDG_CONFIG_HOME="$demo/config" TMPDIR="$demo"
@@ -26,15 +46,56 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The simulator prints the pseudo-terminal to open on its first line.
-"$build/sim/ventrolla-sim" --modules 3 --kinds QDP --gps --xdata \
-    --power-on-delay 500 --power-on-interval 1000 >"$demo/sim.out" &
-sim_pid=$!
-for _ in $(seq 100); do
-    [ -s "$demo/sim.out" ] && break
-    sleep 0.05
-done
-port="$(head -n 1 "$demo/sim.out")"
+# The simulator prints the pseudo-terminal to open on its first line. Its modules switch on one
+# after another once the base station is configured, as a crew does in the field.
+start_simulator() {
+    "$build/sim/ventrolla-sim" --modules 3 --kinds QDP --gps --xdata \
+        --power-on-delay 500 --power-on-interval 1500 >"$demo/sim.out" 2>"$demo/sim.log" &
+    sim_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$demo/sim.out" ] && break
+        sleep 0.05
+    done
+    port="$(head -n 1 "$demo/sim.out")"
+    if [ -z "$port" ]; then
+        echo "The simulator did not start; see $demo/sim.log" >&2
+        exit 1
+    fi
+}
+
+if [ "$windowed" = 1 ]; then
+    echo "Starting the simulated base station and the window"
+    start_simulator
+    # The port, the GPS fields the simulated modules send, and a window wide enough for every
+    # column.
+    mkdir -p "$XDG_CONFIG_HOME/Corvanel"
+    cat >"$XDG_CONFIG_HOME/Corvanel/Ventrolla.conf" <<CONF
+[BaseStation]
+port=$port
+
+[MainWindow]
+size=@Size(1300 480)
+pos=@Point(30 30)
+
+[SetupDialog]
+latitude=true
+longitude=true
+course=true
+speed=true
+CONF
+    cat <<TEXT
+The simulated base station is on $port. In the window:
+  1. Set-up: OK (the optional GPS fields are already ticked).
+  2. System > Acquire Modules: the port is filled in; OK. The base station is configured.
+  3. The acquisition dialog lists the modules as they switch on; Done when all three are in.
+  4. System > Run: the table fills with live values every two seconds. System > Stop ends it.
+TEXT
+    "$build/app/ventrolla" 2>"$demo/window.log" || true
+    exit 0
+fi
+
+echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): running the headless demonstration instead"
+start_simulator
 echo "Simulated base station on $port"
 
 # The live stream: one tab-separated line per data set on the local socket "Ventrolla".
@@ -46,8 +107,10 @@ echo "Simulated base station on $port"
 ) >"$demo/stream.tsv" 2>/dev/null &
 client_pid=$!
 
-echo "Recording: ventrolla-record --port $port --modules 3 --interval 1 --gps latitude,longitude,course,speed --duration 12"
-"$build/app/record/ventrolla-record" --port "$port" --modules 3 --interval 1 \
+# The simulated modules send latitude, longitude, course and speed only from the two-second
+# interval on.
+echo "Recording: ventrolla-record --port $port --modules 3 --interval 2 --gps latitude,longitude,course,speed --duration 12"
+"$build/app/record/ventrolla-record" --port "$port" --modules 3 --interval 2 \
     --gps latitude,longitude,course,speed --log "$demo/sounding.csv" \
     --comment "demonstration" --duration 12
 

@@ -1,0 +1,217 @@
+// The window during a sounding of 50 simulated modules reporting every second, the table
+// visible: the main thread's CPU time per data set, and the time from a module's Data frame
+// written on the pseudo-terminal to the end of the first paint of the table after the model
+// took that frame in (median and 99th percentile).
+//
+// The simulator runs in a thread of its own, so the main thread's CPU time is the window's and
+// the core's alone. The modules' clock runs at real speed: the figures are those of a sounding.
+
+#include "BaseStationSimulator.h"
+#include "WindowDriver.h"
+
+#include "app/MainWindow.h"
+#include "core/Model.h"
+#include "link/FlightModule.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QMutex>
+#include <QStringList>
+#include <QTime>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+constexpr int moduleCount = 50;
+constexpr int warmupSets = 5;
+constexpr int defaultMeasuredSets = 60;
+
+double threadCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// Notes when each paint of a widget has finished: the paint is run from the filter itself.
+class PaintWatcher : public QObject
+{
+public:
+    explicit PaintWatcher(std::function<void()> painted) : painted(std::move(painted)) {}
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Paint)
+            return false;
+        watched->removeEventFilter(this);
+        QCoreApplication::sendEvent(watched, event);
+        watched->installEventFilter(this);
+        painted();
+        return true;
+    }
+
+private:
+    std::function<void()> painted;
+};
+
+// The UTC time of a Data message as the table shows it: '#', the type, then the payload with
+// '#' and '!' sent as '!' and the byte XOR 0x20; hours, minutes and seconds follow the seven
+// words and the contents byte.
+QString reportTime(const QByteArray &message)
+{
+    QByteArray payload;
+    for (int i = 2; i < message.size() && payload.size() < 17; ++i)
+        payload.append(message[i] == '!' && i + 1 < message.size() ? char(message[++i] ^ 0x20)
+                                                                   : message[i]);
+    return QTime(quint8(payload[14]), quint8(payload[15]), quint8(payload[16]))
+        .toString(QStringLiteral("HH:mm:ss"));
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[std::min(values.size() - 1, size_t(p * values.size()))];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Settings stay inside a throwaway folder.
+    QTemporaryDir home;
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "TMPDIR"})
+        qputenv(name, home.path().toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // bench_window [data sets to measure]
+    const int measuredSets = argc > 1 ? qMax(1, QString::fromLocal8Bit(argv[1]).toInt())
+                                      : defaultMeasuredSets;
+    QApplication::setOrganizationName(QStringLiteral("Corvanel"));
+    QApplication::setApplicationName(QStringLiteral("Ventrolla"));
+
+    BaseStationSimulator::Settings settings;
+    settings.guardTimeMs = 100;
+    settings.powerOnDelayMs = 0;
+    settings.powerOnIntervalMs = 20;
+    for (int i = 0; i < moduleCount; ++i) {
+        SimulatedModule::Settings module;
+        module.identifier = QStringLiteral("M%1").arg(i + 1, 3, 10, QLatin1Char('0'));
+        module.address = 0x0013A20041000001LL + i;
+        module.heightAboveGround = 20 + 20 * i;
+        settings.modules << module;
+    }
+
+    // When each Data frame was written, by module and report time ("M001 10:00:05").
+    QElapsedTimer clock;
+    clock.start();
+    QMutex mutex;
+    QHash<QString, qint64> written;
+    std::atomic<bool> measuring{false};
+
+    QThread simulatorThread;
+    simulatorThread.start();
+    QObject anchor;
+    anchor.moveToThread(&simulatorThread);
+    BaseStationSimulator *simulator = nullptr;
+    QString port;
+    QMetaObject::invokeMethod(&anchor, [&] {
+        simulator = new BaseStationSimulator(settings);
+        if (simulator->start())
+            port = simulator->portName();
+        for (int i = 0; i < moduleCount; ++i) {
+            const QString id = settings.modules[i].identifier;
+            // Connected after the simulator's own connection: runs once the frame is written.
+            QObject::connect(simulator->module(i), &SimulatedModule::transmitted,
+                             [&, id](qint64, const QByteArray &message) {
+                                 if (measuring && message.size() > 18 && message[1] == 0x09) {
+                                     const qint64 now = clock.nsecsElapsed();
+                                     QMutexLocker lock(&mutex);
+                                     written[id + ' ' + reportTime(message)] = now;
+                                 }
+                             });
+        }
+    }, Qt::BlockingQueuedConnection);
+    const auto finish = [&](int status, const char *why) {
+        if (why)
+            std::fprintf(stderr, "bench_window: %s\n", why);
+        QMetaObject::invokeMethod(&anchor, [&] { delete simulator; }, Qt::BlockingQueuedConnection);
+        simulatorThread.quit();
+        simulatorThread.wait();
+        return status;
+    };
+    if (port.isEmpty())
+        return finish(1, "no pseudo-terminal");
+
+    WindowDriver driver({});
+    driver.speedUpConfiguration(4);
+    driver.window().resize(1400, 1800); // every row in sight
+    driver.window().show();
+    Model &model = driver.model();
+
+    // Frames the model has taken in and the table has not yet painted. The model may take a
+    // frame in before the simulator's thread has noted its writing: it is then found at the
+    // next paint.
+    QStringList takenIn;
+    std::vector<double> latenciesMs;
+    QObject::connect(&model.moduleList(), &FlightModuleList::data, [&](int moduleNumber) {
+        const FlightModule *module = model.moduleList().module(moduleNumber);
+        if (measuring)
+            takenIn << module->moduleId() + ' ' + module->field(8).toString();
+    });
+    PaintWatcher watcher([&] {
+        const qint64 now = clock.nsecsElapsed();
+        QStringList unseen;
+        QMutexLocker lock(&mutex);
+        for (const QString &key : qAsConst(takenIn)) {
+            if (written.contains(key))
+                latenciesMs.push_back(double(now - written.take(key)) * 1e-6);
+            else
+                unseen << key;
+        }
+        takenIn = unseen;
+    });
+    driver.window().findChild<QTableView *>(QStringLiteral("tableView"))
+        ->viewport()->installEventFilter(&watcher);
+
+    int sets = 0;
+    QObject::connect(&model, &Model::dataSetReady, [&sets] { ++sets; });
+    if (!driver.acquire(port, moduleCount, 120000))
+        return finish(1, "not every module was acquired");
+    model.setDataInterval(1); // every second
+    if (!driver.run(20000))
+        return finish(1, "the run did not start");
+    if (!WindowDriver::waitFor([&] { return sets >= warmupSets; }, 60000))
+        return finish(1, "no data sets");
+
+    measuring = true;
+    const int setsStart = sets;
+    const double cpuStart = threadCpuSeconds();
+    const qint64 wallStart = clock.nsecsElapsed();
+    if (!WindowDriver::waitFor([&] { return sets >= setsStart + measuredSets; },
+                               (measuredSets + 30) * 1000))
+        return finish(1, "data sets stopped coming");
+    const double cpu = threadCpuSeconds() - cpuStart;
+    const double wall = double(clock.nsecsElapsed() - wallStart) * 1e-9;
+    measuring = false;
+    driver.stop(10000);
+
+    const int measured = sets - setsStart;
+    std::printf("modules                          %d, reporting every second\n", moduleCount);
+    std::printf("data sets measured               %d in %.1f s\n", measured, wall);
+    std::printf("main thread CPU per data set     %.2f ms\n", cpu * 1e3 / measured);
+    std::printf("main thread CPU share            %.2f %% of one core\n", 100 * cpu / wall);
+    std::printf("frames measured                  %zu\n", latenciesMs.size());
+    std::printf("frame to table paint, median     %.2f ms\n", percentile(latenciesMs, 0.5));
+    std::printf("frame to table paint, p99        %.2f ms\n", percentile(latenciesMs, 0.99));
+    return finish(0, nullptr);
+}

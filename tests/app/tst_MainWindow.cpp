@@ -1,0 +1,278 @@
+// The main window: the model it builds from the set-up dialog, its actions and status bar in
+// every state, the acquire dialog, and the messages it asks the user to answer.
+
+#include "ModalAnswer.h"
+#include "ModelHarness.h"
+#include "TestSupport.h"
+
+#include "app/AcquireDialog_DynamicAltitude.h"
+#include "app/MainWindow.h"
+#include "app/SetupDialog.h"
+#include "core/Model.h"
+#include "core/State_Acquiring.h"
+#include "core/State_Running.h"
+#include "core/State_Starting.h"
+#include "core/State_Stopped.h"
+#include "core/State_Stopping.h"
+#include "core/State_Unacquired.h"
+#include "core/State_Unconfigured.h"
+#include "link/State_Configuring.h"
+#include "link/FlightModule.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTableView>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<MainWindow> openWindow()
+{
+    answerModal([](QWidget *setup) { clickButton(setup, QDialogButtonBox::Ok); });
+    return std::make_unique<MainWindow>();
+}
+
+Model *modelOf(MainWindow &window)
+{
+    return window.findChild<Model *>();
+}
+
+QString labelText(MainWindow &window, const char *name)
+{
+    return window.findChild<QLabel *>(QLatin1String(name))->text();
+}
+
+QImage ledOf(MainWindow &window)
+{
+    return window.findChild<QLabel *>(QStringLiteral("stateLed"))->pixmap(Qt::ReturnByValue).toImage();
+}
+
+QImage ledImage(const QString &colour)
+{
+    return QPixmap(QStringLiteral(":/leds/resource/led_%1.png").arg(colour)).toImage();
+}
+
+} // namespace
+
+class TestMainWindow : public SettingsTestCase
+{
+    Q_OBJECT
+
+private slots:
+    void setupDecidesTheModel_data()
+    {
+        QTest::addColumn<QVariantMap>("stored");
+        QTest::addColumn<int>("windUnits");
+        QTest::addColumn<int>("groundElevation");
+        QTest::addColumn<int>("fieldSelection");
+        QTest::addColumn<int>("savedWindUnits");
+        QTest::newRow("first start") << QVariantMap() << 0 << 0 << 0xE4 << 0;
+        QTest::newRow("ground at 250 m")
+            << QVariantMap{{"relativeAltitude", true}, {"groundElevation", 250}} << 0 << 250
+            << 0xE4 << 0;
+        QTest::newRow("sea level, 250 m kept")
+            << QVariantMap{{"relativeAltitude", false}, {"groundElevation", 250}} << 0 << 0
+            << 0xE4 << 0;
+        QTest::newRow("unknown units are knots") << QVariantMap{{"windUnits", 2}} << 0 << 0 << 0xE4
+                                                 << 0;
+        QTest::newRow("m/s and latitude")
+            << QVariantMap{{"windUnits", 1}, {"latitude", true}} << 1 << 0 << 0xF4 << 1;
+        QTest::newRow("all GPS fields")
+            << QVariantMap{{"longitude", true}, {"course", true}, {"speed", true},
+                           {"latitude", true}}
+            << 0 << 0 << 0xFF << 0;
+    }
+
+    void setupDecidesTheModel()
+    {
+        QFETCH(QVariantMap, stored);
+        QFETCH(int, windUnits);
+        QFETCH(int, groundElevation);
+        QFETCH(int, fieldSelection);
+        QFETCH(int, savedWindUnits);
+        {
+            QSettings settings;
+            for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+                settings.setValue(QStringLiteral("SetupDialog/") + it.key(), it.value());
+        }
+        auto window = openWindow();
+        Model *model = modelOf(*window);
+        QCOMPARE(model->windUnits(), windUnits);
+        QCOMPARE(model->groundElevation(), groundElevation);
+        QCOMPARE(int(model->fieldSelection()), fieldSelection);
+        QCOMPARE(model->configMode(), 0);
+        auto *setup = window->findChild<SetupDialog *>();
+        QCOMPARE(setup->findChild<QSpinBox *>(QStringLiteral("elevation"))->isEnabled(),
+                 stored.value(QStringLiteral("relativeAltitude")).toBool());
+        QCOMPARE(window->size(), QSize(600, 500));
+        QCOMPARE(window->pos(), QPoint(200, 200));
+        window->resize(700, 450);
+        window.reset();
+
+        QSettings settings;
+        QCOMPARE(settings.value(QStringLiteral("SetupDialog/windUnits")).toInt(), savedWindUnits);
+        QCOMPARE(settings.value(QStringLiteral("SetupDialog/groundElevation")).toInt(),
+                 stored.value(QStringLiteral("groundElevation"), 0).toInt());
+        QCOMPARE(settings.value(QStringLiteral("MainWindow/size")).toSize(), QSize(700, 450));
+    }
+
+    void actionsAndStatusFollowTheState_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<bool>("armed");
+        // Acquire, Run, Stop, Data Interval, Acquire and Configure, Reset, Load Saved, Clear
+        // Saved, Activate, Deactivate.
+        QTest::addColumn<QString>("enabled");
+        QTest::addColumn<QString>("led");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("unconfigured") << "unconfigured" << 0 << false << false << "1001100010"
+                                      << "grey" << "Not Ready";
+        QTest::newRow("unconfigured, saved") << "unconfigured" << 0 << true << false
+                                             << "1001100110" << "grey" << "Not Ready";
+        QTest::newRow("configuring") << "configuring" << 0 << false << false << "0000000010"
+                                     << "grey" << "Not Ready";
+        QTest::newRow("unacquired, saved") << "unacquired" << 0 << true << false << "1000101110"
+                                           << "grey" << "Not Ready";
+        QTest::newRow("acquiring") << "acquiring" << 0 << false << false << "0000000010" << "grey"
+                                   << "Not Ready";
+        QTest::newRow("stopped") << "stopped" << 1 << false << false << "1101110010" << "red"
+                                 << "Stopped";
+        QTest::newRow("stopped, armed") << "stopped" << 1 << false << true << "1101110001"
+                                        << "red" << "Stopped";
+        QTest::newRow("starting") << "starting" << 1 << false << false << "0000000010"
+                                  << "yellow" << "Starting";
+        QTest::newRow("running") << "running" << 1 << false << false << "0010000010" << "green"
+                                 << "Running";
+        QTest::newRow("stopping") << "stopping" << 1 << false << false << "0000000010"
+                                  << "yellow" << "Stopping";
+    }
+
+    void actionsAndStatusFollowTheState()
+    {
+        QFETCH(QString, state);
+        QFETCH(int, rows);
+        QFETCH(bool, saved);
+        QFETCH(bool, armed);
+        QFETCH(QString, enabled);
+        QFETCH(QString, led);
+        QFETCH(QString, text);
+        if (saved) {
+            QSettings().setValue(QStringLiteral("FlightModuleList/records"),
+                                 Radio::savedRecord(QStringLiteral("SND1"), 0x0013A20000000001));
+        }
+        auto window = openWindow();
+        Model *model = modelOf(*window);
+        QCOMPARE(labelText(*window, "intervalText"), QStringLiteral("Interval: 2 seconds"));
+        for (int row = 0; row < rows; ++row)
+            model->appendModule(new FlightModule(0x0013A20000000100 + row, 0, 0));
+        model->setHighWindAlertActive(armed);
+        const Model::States &states = model->states();
+        const QList<State *> all{states.unconfigured, states.configuring, states.unacquired,
+                                 states.acquiring,    states.stopped,     states.starting,
+                                 states.running,      states.stopping};
+        for (State *candidate : all) {
+            if (model->stateName(candidate).compare(state, Qt::CaseInsensitive) == 0)
+                candidate->enter();
+        }
+        QCOMPARE(model->stateName(model->currentState()).toLower(), state);
+
+        QString actual;
+        for (const char *name : {"action_Acquire", "action_Run", "action_Stop",
+                                 "actionData_Interval", "action_Module_Config", "actionReset",
+                                 "actionLoad_Saved_Modules", "actionClear_Saved_Modules",
+                                 "actionActivate_High_Wind", "actionDeactivate_High_Wind"})
+            actual += window->findChild<QAction *>(QLatin1String(name))->isEnabled() ? '1' : '0';
+        QCOMPARE(actual, enabled);
+        QCOMPARE(labelText(*window, "stateText"), text);
+        QCOMPARE(ledOf(*window), ledImage(led));
+    }
+
+    void acquireDialogFollowsAcquisition()
+    {
+        auto window = openWindow();
+        Model *model = modelOf(*window);
+        auto *dialog = window->findChild<AcquireDialog_DynamicAltitude *>();
+        QVERIFY(!dialog->isVisible());
+        model->states().acquiring->enter();
+        QVERIFY(dialog->isVisible());
+        auto *table = dialog->findChild<QTableView *>(QStringLiteral("tableView"));
+        QVERIFY(!table->isColumnHidden(0));
+        QVERIFY(table->isColumnHidden(1) && table->isColumnHidden(13));
+
+        // Acquisition for the configuration window is not this dialog's.
+        model->setConfigMode(1);
+        model->emitStatusChanged();
+        QVERIFY(!dialog->isVisible());
+        model->setConfigMode(0);
+        model->emitStatusChanged();
+        QVERIFY(dialog->isVisible());
+
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        QVERIFY(!model->isAcquiring());
+        QVERIFY(!dialog->isVisible());
+    }
+
+    void messagesToTheUser()
+    {
+        auto window = openWindow();
+        window->show();
+        Model *model = modelOf(*window);
+        MessageSeen seen;
+
+        // A port that cannot be opened.
+        answerModal([&seen](QWidget *portDialog) {
+            auto *entry = portDialog->findChild<QLineEdit *>(QStringLiteral("portEntry"));
+            entry->clear();
+            QTest::keyClicks(entry, QStringLiteral("/nonexistent/ttyVENTROLLA"));
+            answerMessage(seen, QDialogButtonBox::Ok);
+            clickButton(portDialog, QDialogButtonBox::Ok);
+        });
+        window->findChild<QAction *>(QStringLiteral("action_Acquire"))->trigger();
+        QCOMPARE(seen.title, QStringLiteral("Warning"));
+        QCOMPARE(seen.text, QStringLiteral("Could not open serial port."));
+        QVERIFY(model->canOpenPort());
+
+        // One second: no GPS fields. Two seconds: no warning.
+        for (const Qt::Key key : {Qt::Key_Home, Qt::Key_Down}) {
+            seen = MessageSeen();
+            QTimer *warning = nullptr;
+            answerModal([&](QWidget *timing) {
+                QTest::keyClick(timing->findChild<QComboBox *>(QStringLiteral("interval")), key);
+                warning = answerMessage(seen, QDialogButtonBox::Ok);
+                clickButton(timing, QDialogButtonBox::Ok);
+            });
+            window->findChild<QAction *>(QStringLiteral("actionData_Interval"))->trigger();
+            QCOMPARE(seen.text, key == Qt::Key_Home
+                                    ? QStringLiteral("Modules will not send latitude, longitude, "
+                                                     "course or speed GPS data when an interval "
+                                                     "of one second is used.")
+                                    : QString());
+            delete warning;
+        }
+        QCOMPARE(model->dataInterval(), 2);
+
+        // Quitting: Cancel keeps the window, Ok closes it.
+        const QString question = QStringLiteral(
+            "Quitting requires that all flight modules be\r\npowered off before the system can "
+            "be run again.\r\nReally Quit?");
+        for (const auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+            answerMessage(seen, answer);
+            window->findChild<QAction *>(QStringLiteral("action_Exit"))->trigger();
+            QCOMPARE(seen.title, QStringLiteral("Quit Ventrolla?"));
+            QCOMPARE(seen.text, question);
+            QCOMPARE(seen.defaultButton, QMessageBox::Cancel);
+            QCOMPARE(window->isVisible(), answer == QDialogButtonBox::Cancel);
+        }
+    }
+};
+
+VENTROLLA_GUI_TEST_MAIN(TestMainWindow)
+#include "tst_MainWindow.moc"

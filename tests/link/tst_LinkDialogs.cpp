@@ -1,0 +1,155 @@
+// The serial-port, data-timing and base-station progress dialogs against a real model.
+
+#include "BaseStationSimulator.h"
+#include "ModalAnswer.h"
+#include "PseudoTerminal.h"
+#include "TestSupport.h"
+
+#include "core/Model.h"
+#include "link/DataTimingDialog.h"
+#include "link/ProgressDialog.h"
+#include "link/SerialPortDialog.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QtTest>
+
+class TestLinkDialogs : public SettingsTestCase
+{
+    Q_OBJECT
+
+private slots:
+    void timingDialogShowsAndSendsTheIndex_data()
+    {
+        QTest::addColumn<int>("modelIndex");
+        QTest::addColumn<QString>("shownLength");
+        QTest::addColumn<bool>("shownInMinutes");
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<int>("sentIndex");
+        QTest::newRow("1 minute, then seconds") << 13 << "1" << true << "seconds" << 1;
+        QTest::newRow("1 minute, then 60") << 13 << "1" << true << "last" << 24;
+        QTest::newRow("10 seconds, then minutes") << 7 << "10" << false << "minutes" << 19;
+        QTest::newRow("0 as 1 second") << 0 << "1" << false << "minutes" << 13;
+        QTest::newRow("25 as 1 second, then 2") << 25 << "1" << false << "next" << 2;
+    }
+
+    void timingDialogShowsAndSendsTheIndex()
+    {
+        QFETCH(int, modelIndex);
+        QFETCH(QString, shownLength);
+        QFETCH(bool, shownInMinutes);
+        QFETCH(QString, choice);
+        QFETCH(int, sentIndex);
+        Model model(0, 0, false, false, false, false);
+        model.setDataInterval(modelIndex);
+        // Built after the model's last status change: opening it must still show the model.
+        DataTimingDialog dialog(&model);
+        dialog.show();
+        auto *interval = dialog.findChild<QComboBox *>(QStringLiteral("interval"));
+        auto *minutes = dialog.findChild<QRadioButton *>(QStringLiteral("minutes"));
+        auto *seconds = dialog.findChild<QRadioButton *>(QStringLiteral("seconds"));
+        QCOMPARE(interval->currentText(), shownLength);
+        QCOMPARE(minutes->isChecked(), shownInMinutes);
+        QCOMPARE(seconds->isChecked(), !shownInMinutes);
+
+        if (choice == QLatin1String("seconds"))
+            QTest::mouseClick(seconds, Qt::LeftButton);
+        else if (choice == QLatin1String("minutes"))
+            QTest::mouseClick(minutes, Qt::LeftButton);
+        else
+            QTest::keyClick(interval, choice == QLatin1String("last") ? Qt::Key_End : Qt::Key_Down);
+        QCOMPARE(model.dataInterval(), sentIndex);
+    }
+
+    void timingDialogShowsTheModelAgainAfterARefusal()
+    {
+        PseudoTerminal line;
+        QVERIFY(line.open());
+        Model model(0, 0, false, false, false, false);
+        DataTimingDialog dialog(&model);
+        dialog.show();
+        model.setPortName(line.slavePath());
+        QVERIFY(model.openPort()); // configuring the base station: no interval change now
+        auto *minutes = dialog.findChild<QRadioButton *>(QStringLiteral("minutes"));
+        QTest::mouseClick(minutes, Qt::LeftButton);
+        QCOMPARE(model.dataInterval(), 2);
+        QVERIFY(!minutes->isChecked());
+        QCOMPARE(dialog.findChild<QComboBox *>(QStringLiteral("interval"))->currentText(),
+                 QStringLiteral("2"));
+    }
+
+    void portDialogSelectsAndHandsOverTheName()
+    {
+        Model model(0, 0, false, false, false, false);
+        SerialPortDialog dialog(&model);
+        auto *ports = dialog.findChild<QComboBox *>(QStringLiteral("portSelection"));
+        auto *entry = dialog.findChild<QLineEdit *>(QStringLiteral("portEntry"));
+        auto *selectButton = dialog.findChild<QRadioButton *>(QStringLiteral("selectButton"));
+        auto *manualButton = dialog.findChild<QRadioButton *>(QStringLiteral("manualButton"));
+        ports->addItem(QStringLiteral("COM3"));
+        ports->addItem(QStringLiteral("COM4"));
+
+        dialog.selectPortName(QStringLiteral("com4"));
+        QCOMPARE(ports->currentText(), QStringLiteral("COM4"));
+        QVERIFY(selectButton->isChecked());
+        QCOMPARE(dialog.chosenPortName(), QStringLiteral("COM4"));
+
+        dialog.selectPortName(QStringLiteral("COM9"));
+        QVERIFY(manualButton->isChecked());
+        QCOMPARE(entry->text(), QStringLiteral("COM9"));
+
+        // Typing chooses the manual entry; the blanks around the name are dropped.
+        selectButton->setChecked(true);
+        entry->clear();
+        QTest::keyClicks(entry, QStringLiteral("  COM9 "));
+        QVERIFY(manualButton->isChecked());
+        clickButton(&dialog, QDialogButtonBox::Ok);
+        QCOMPARE(model.serialPort()->portName(), QStringLiteral("COM9"));
+    }
+
+    void portDialogListsPortsAfreshWhenOpened()
+    {
+        Model model(0, 0, false, false, false, false);
+        SerialPortDialog dialog(&model);
+        auto *ports = dialog.findChild<QComboBox *>(QStringLiteral("portSelection"));
+        ports->addItem(QStringLiteral("gone"));
+        dialog.show();
+        QCOMPARE(ports->findText(QStringLiteral("gone")), -1);
+        QCOMPARE(ports->count(), QSerialPortInfo::availablePorts().size());
+    }
+
+    void progressDialogReportsASilentBaseStation()
+    {
+        BaseStationSimulator::Settings settings;
+        settings.faults.ignoreGuardSequence = true;
+        BaseStationSimulator radio(settings);
+        QVERIFY(radio.start());
+        Model model(0, 0, false, false, false, false);
+        // Nine seconds of the three-rate search pass in about half a second.
+        QElapsedTimer wall;
+        wall.start();
+        model.setClock([&wall] { return wall.elapsed() * 20; });
+        ProgressDialog dialog(&model);
+        model.setPortName(radio.portName());
+        QVERIFY(model.openPort());
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Configuring base station"));
+        auto *bar = dialog.findChild<QProgressBar *>(QStringLiteral("progressBar"));
+        QTRY_VERIFY(bar->value() > 0);
+
+        MessageSeen seen;
+        answerMessage(seen, QDialogButtonBox::Ok);
+        QTRY_COMPARE_WITH_TIMEOUT(seen.title, QStringLiteral("Base station failure"), 5000);
+        QCOMPARE(seen.text, QStringLiteral("Configuration failed!\nMake sure base station is "
+                                           "turned on and try again."));
+        QCOMPARE(seen.icon, QMessageBox::Warning);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(model.canOpenPort());
+    }
+};
+
+VENTROLLA_GUI_TEST_MAIN(TestLinkDialogs)
+#include "tst_LinkDialogs.moc"
