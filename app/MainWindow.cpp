@@ -5,12 +5,26 @@
 #include "app/ModuleTableView.h"
 #include "app/SetupDialog.h"
 #include "core/Model.h"
+#include "graph/AltitudeGraphScene.h"
+#include "graph/AxisDialog.h"
+#include "graph/DataGraphView.h"
+#include "graph/GraphAxisModel.h"
+#include "graph/ModuleGraphScene.h"
+#include "graph/PressureGraphScene.h"
 #include "link/DataTimingDialog.h"
 #include "link/ProgressDialog.h"
 #include "link/SerialPortDialog.h"
+#include "output/HighWindAlertDialog.h"
+#include "output/HighWindAlertService.h"
+#include "output/LogCommentDialog.h"
+#include "output/LogFile.h"
+#include "output/ServerOutput.h"
+#include "output/SetHighWindThresholdDialog.h"
 #include "ui_MainWindow.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,6 +33,7 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableView>
 
 namespace {
@@ -27,6 +42,9 @@ const QString group = QStringLiteral("MainWindow");
 const QString sizeKey = QStringLiteral("size");
 const QString posKey = QStringLiteral("pos");
 const QString splitterKey = QStringLiteral("mainSplitter");
+const QString activeTabKey = QStringLiteral("activeTab");
+const QString logGroup = QStringLiteral("LogFile");
+const QString directoryKey = QStringLiteral("directory");
 
 // The sizes of the splitter's panes (graphs, table) on a first start.
 const QVariantList defaultSplitterSizes = {300, 1000};
@@ -68,10 +86,20 @@ MainWindow::MainWindow(QWidget *parent)
     connect(model, &Model::statusChanged, this, &MainWindow::updateLogMenu);
     connect(model, &Model::statusChanged, this, &MainWindow::updateStatusBar);
 
-    // 5. The central splitter: panes above the table come first.
+    // 5. The central splitter: panes above the table come first. Then the outputs: the axes
+    // of the graphs, the log, the live stream and the alert's sound.
     splitter = new QSplitter(Qt::Vertical, this);
     splitter->setObjectName(QStringLiteral("mainSplitter"));
     setCentralWidget(splitter);
+    axisModel = new GraphAxisModel(model, this);
+    logFile = new LogFile(model, this);
+    connect(logFile, &LogFile::statusChanged, this, &MainWindow::updateLogMenu);
+    connect(logFile, &LogFile::statusChanged, this, &MainWindow::updateStatusBar);
+    connect(logFile, &LogFile::writeFailed, this, &MainWindow::onLogWriteFailed);
+    serverOutput = new ServerOutput(model, this);
+    alertService = new HighWindAlertService(model, this);
+    connect(model, &Model::highWindAlertDetected, this, &MainWindow::onHighWindDetected);
+    connect(model, &Model::baseStationLost, this, &MainWindow::onBaseStationLost);
 
     // 6. The dialogs, built once and reused.
     serialPortDialog = new SerialPortDialog(model, this);
@@ -79,6 +107,16 @@ MainWindow::MainWindow(QWidget *parent)
     dataTimingDialog = new DataTimingDialog(model, this);
     progressDialog = new ProgressDialog(model, this);
     aboutWindow = new AboutWindow(this);
+    axisDialog = new AxisDialog(axisModel, this);
+    logFileDialog = new QFileDialog(this);
+    logFileDialog->setAcceptMode(QFileDialog::AcceptSave);
+    logFileDialog->setDefaultSuffix(QStringLiteral("csv"));
+    logCommentDialog = new LogCommentDialog(logFile, this);
+    thresholdDialog = new SetHighWindThresholdDialog(model, this);
+    alertDialog = new HighWindAlertDialog(this);
+    connect(alertDialog, &HighWindAlertDialog::userAcknowledgedWindAlert, this,
+            &MainWindow::onUserAcknowledgedWindAlert);
+    buildGraphTabs();
 
     // 7. The table of modules, the lowest pane.
     tableView = new ModuleTableView;
@@ -103,11 +141,37 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     writeSettings();
+    // Children are destroyed in the order they were made, the model first; the log, closing in
+    // its destructor, must not call back into a window whose model is gone.
+    logFile->disconnect(this);
 }
 
 void MainWindow::showTitle()
 {
     setWindowTitle(tr("Ventrolla %1.%2.%3").arg(8).arg(1).arg(6));
+}
+
+void MainWindow::buildGraphTabs()
+{
+    graphTabs = new QTabWidget;
+    graphTabs->setObjectName(QStringLiteral("graphTabs"));
+    moduleView = new DataGraphView;
+    moduleView->setObjectName(QStringLiteral("moduleGraphView"));
+    pressureView = new DataGraphView;
+    pressureView->setObjectName(QStringLiteral("pressureGraphView"));
+    altitudeView = new DataGraphView;
+    altitudeView->setObjectName(QStringLiteral("altitudeGraphView"));
+    graphTabs->addTab(moduleView, tr("Module"));
+    graphTabs->addTab(pressureView, tr("Pressure"));
+    graphTabs->addTab(altitudeView, tr("Altitude"));
+    splitter->addWidget(graphTabs);
+
+    moduleScene = new ModuleGraphScene(model, axisModel, this);
+    pressureScene = new PressureGraphScene(model, axisModel, this);
+    altitudeScene = new AltitudeGraphScene(model, axisModel, this);
+    moduleView->setScene(moduleScene);
+    pressureView->setScene(pressureScene);
+    altitudeView->setScene(altitudeScene);
 }
 
 void MainWindow::buildStatusBar()
@@ -161,6 +225,11 @@ void MainWindow::readSettings()
     for (const QVariant &size : stored)
         sizes << size.toInt();
     splitter->setSizes(sizes);
+    graphTabs->setCurrentIndex(settings.value(activeTabKey, 0).toInt());
+    settings.endGroup();
+
+    settings.beginGroup(logGroup);
+    logFileDialog->setDirectory(settings.value(directoryKey, QStringLiteral(".")).toString());
 }
 
 void MainWindow::writeSettings() const
@@ -174,6 +243,11 @@ void MainWindow::writeSettings() const
     for (int size : current)
         sizes << size;
     settings.setValue(splitterKey, sizes);
+    settings.setValue(activeTabKey, graphTabs->currentIndex());
+    settings.endGroup();
+
+    settings.beginGroup(logGroup);
+    settings.setValue(directoryKey, logFileDialog->directory().absolutePath());
 }
 
 void MainWindow::update()
@@ -193,12 +267,12 @@ void MainWindow::update()
 
 void MainWindow::updateLogMenu()
 {
-    // No log is open in this window: a log can begin whenever the state allows it.
-    ui->action_Begin_Logging->setEnabled(model->canBeginLogging());
-    ui->action_Comment->setEnabled(false);
-    ui->action_Pause_Log->setEnabled(false);
-    ui->action_Pause_Log->setChecked(false);
-    ui->action_Stop_Logging->setEnabled(false);
+    const bool open = logFile->isOpen();
+    ui->action_Begin_Logging->setEnabled(model->canBeginLogging() && !open);
+    ui->action_Comment->setEnabled(open);
+    ui->action_Pause_Log->setEnabled(open);
+    ui->action_Pause_Log->setChecked(logFile->isPaused());
+    ui->action_Stop_Logging->setEnabled(open);
 }
 
 void MainWindow::updateStatusBar()
@@ -219,11 +293,30 @@ void MainWindow::updateStatusBar()
         stateLed->setPixmap(ledGrey);
         stateText->setText(tr("Not Ready"));
     }
+    if (logFile->isPaused()) {
+        logLed->setPixmap(ledYellow);
+        logText->setText(tr("Log Paused"));
+    } else if (logFile->isOpen()) {
+        logLed->setPixmap(ledGreen);
+        logText->setText(tr("Logging"));
+    } else {
+        logLed->setPixmap(ledRed);
+        logText->setText(tr("Log Stopped"));
+    }
     intervalText->setText(tr("Interval: ") + model->dataIntervalText());
 }
 
 void MainWindow::on_action_Acquire_triggered()
 {
+    if (logFile->isOpen()) {
+        const QMessageBox::StandardButton answer = QMessageBox::warning(
+            this, tr("Close log file?"),
+            tr("The current operation requires closing the current log file. Ok to continue?"),
+            QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
+        if (answer != QMessageBox::Ok)
+            return;
+        logFile->stop();
+    }
     if (model->canAcquire()) {
         model->acquire();
     } else if (model->canOpenPort()) {
@@ -279,6 +372,108 @@ void MainWindow::on_action_About_triggered()
 void MainWindow::on_action_Exit_triggered()
 {
     close();
+}
+
+void MainWindow::on_action_Begin_Logging_triggered()
+{
+    if (logFileDialog->exec() != QDialog::Accepted)
+        return;
+    const QStringList files = logFileDialog->selectedFiles();
+    if (!files.isEmpty() && !logFile->begin(files.first()))
+        showWarning(tr("Warning"), tr("Could not open the log file %1:\n%2")
+                                       .arg(QDir::toNativeSeparators(files.first()),
+                                            logFile->errorString()));
+}
+
+void MainWindow::on_action_Comment_triggered()
+{
+    if (logCommentDialog->exec() == QDialog::Accepted)
+        logFile->setComment(logCommentDialog->commentText(), logCommentDialog->isRepeating());
+}
+
+void MainWindow::on_action_Pause_Log_triggered(bool checked)
+{
+    logFile->setPaused(checked);
+}
+
+void MainWindow::on_action_Stop_Logging_triggered()
+{
+    logFile->stop();
+}
+
+void MainWindow::editAxis(int id)
+{
+    axisDialog->setAxisId(id);
+    axisDialog->open(); // window-modal, without holding the event loop
+}
+
+void MainWindow::on_action_Altitude_triggered() { editAxis(GraphAxisModel::IndependentAltitude); }
+void MainWindow::on_action_Pressure_triggered() { editAxis(GraphAxisModel::IndependentPressure); }
+void MainWindow::on_action_Pressure_2_triggered() { editAxis(2); }
+void MainWindow::on_action_Temperature_triggered() { editAxis(3); }
+void MainWindow::on_action_Humidity_triggered() { editAxis(4); }
+void MainWindow::on_actionWind_Speed_triggered() { editAxis(6); }
+
+void MainWindow::on_actionSet_Threshold_High_Wind_triggered()
+{
+    thresholdDialog->exec();
+}
+
+void MainWindow::on_actionActivate_High_Wind_triggered()
+{
+    model->setHighWindAlertActive(true);
+}
+
+void MainWindow::on_actionDeactivate_High_Wind_triggered()
+{
+    model->setHighWindAlertActive(false);
+    alertService->stop();
+}
+
+void MainWindow::onHighWindDetected(int)
+{
+    if (!alertService->isAlerting())
+        alertService->start();
+    // A box on screen is neither refreshed nor raised again.
+    if (alertDialog->isVisible())
+        return;
+    alertDialog->setText(tr("Wind speeds greater than %1 %2 were detected!")
+                             .arg(model->highWindThreshold())
+                             .arg(model->windUnits() != 0 ? tr("m/s") : tr("knots")));
+    alertDialog->show();
+}
+
+void MainWindow::onUserAcknowledgedWindAlert()
+{
+    model->setHighWindAlertActive(false);
+    if (alertDialog->isVisible())
+        alertDialog->hide();
+    alertService->stop();
+}
+
+void MainWindow::onLogWriteFailed(const QString &message)
+{
+    // The log has stopped; the operator must know at once that the sounding is not recorded.
+    showWarning(tr("Log Stopped"),
+                tr("The log file %1 could not be written:\n%2\n\nLogging has stopped; the "
+                   "acquisition goes on. Choose Log > Begin to begin a new log.")
+                    .arg(QDir::toNativeSeparators(logFile->fileName()), message));
+}
+
+void MainWindow::onBaseStationLost()
+{
+    showWarning(tr("Base station lost"),
+                tr("The base station on %1 stopped answering and its port was closed.\n\n"
+                   "Check the cable and the power, then choose Acquire Modules to configure it "
+                   "again; the modules stay in the table.")
+                    .arg(model->serialPort()->portName()));
+}
+
+void MainWindow::showWarning(const QString &title, const QString &text)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -9,24 +9,38 @@
 
 class AboutWindow;
 class AcquireDialog_DynamicAltitude;
+class AltitudeGraphScene;
+class AxisDialog;
+class DataGraphView;
 class DataTimingDialog;
+class GraphAxisModel;
+class HighWindAlertDialog;
+class HighWindAlertService;
+class LogCommentDialog;
+class LogFile;
 class Model;
+class ModuleGraphScene;
+class PressureGraphScene;
 class ProgressDialog;
 class QAction;
+class QFileDialog;
 class QLabel;
 class QSplitter;
+class QTabWidget;
 class QTableView;
 class SerialPortDialog;
+class ServerOutput;
+class SetHighWindThresholdDialog;
 class SetupDialog;
 namespace Ui {
 class MainWindow;
 }
 
-// The application's one main window: the table of modules with their latest values, the
-// System menu's acquisition commands and a status bar with the run state and the interval.
-// It owns no acquisition logic: it turns the user's commands into calls on the model and
-// redraws its menus and status bar from the model's answers whenever the model's status
-// changes.
+// The application's one main window: the table of modules with their latest values under the
+// three profile graphs, the System menu's acquisition commands, the log, the high-wind alert and
+// a status bar with the run state, the log and the interval. It owns no acquisition logic: it
+// turns the user's commands into calls on the model and redraws its menus and status bar from
+// the model's answers whenever the model's or the log's status changes.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -40,6 +54,7 @@ public slots:
     void update();
     void updateLogMenu();
     void updateStatusBar();
+    void onHighWindDetected(int windspeed);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -55,10 +70,30 @@ private slots:
     void on_actionData_Interval_triggered();
     void on_action_About_triggered();
     void on_action_Exit_triggered();
+    void on_action_Begin_Logging_triggered();
+    void on_action_Comment_triggered();
+    void on_action_Pause_Log_triggered(bool checked);
+    void on_action_Stop_Logging_triggered();
+    void on_action_Altitude_triggered();
+    void on_action_Pressure_triggered();
+    void on_action_Pressure_2_triggered();
+    void on_action_Temperature_triggered();
+    void on_action_Humidity_triggered();
+    void on_actionWind_Speed_triggered();
+    void on_actionSet_Threshold_High_Wind_triggered();
+    void on_actionActivate_High_Wind_triggered();
+    void on_actionDeactivate_High_Wind_triggered();
+    void onUserAcknowledgedWindAlert();
+    void onLogWriteFailed(const QString &message);
+    void onBaseStationLost();
 
 private:
     void showTitle();
+    void buildGraphTabs();
     void buildStatusBar();
+    void editAxis(int id);
+    // A warning that does not hold the event loop: data keeps arriving while it is shown.
+    void showWarning(const QString &title, const QString &text);
     void readSettings();
     void writeSettings() const;
 
@@ -70,6 +105,15 @@ private:
     SetupDialog *setupDialog = nullptr;
     ProgressDialog *progressDialog = nullptr;
     AboutWindow *aboutWindow = nullptr;
+    GraphAxisModel *axisModel = nullptr;
+    LogFile *logFile = nullptr;
+    ServerOutput *serverOutput = nullptr;
+    HighWindAlertService *alertService = nullptr;
+    AxisDialog *axisDialog = nullptr;
+    QFileDialog *logFileDialog = nullptr;
+    LogCommentDialog *logCommentDialog = nullptr;
+    SetHighWindThresholdDialog *thresholdDialog = nullptr;
+    HighWindAlertDialog *alertDialog = nullptr;
     // The actions that act on modules, all disabled while the configuration window has them.
     QList<QAction *> moduleActions;
 
@@ -84,6 +128,13 @@ private:
     QLabel *intervalText = nullptr;
 
     QSplitter *splitter = nullptr;
+    QTabWidget *graphTabs = nullptr;
+    DataGraphView *moduleView = nullptr;
+    DataGraphView *pressureView = nullptr;
+    DataGraphView *altitudeView = nullptr;
+    ModuleGraphScene *moduleScene = nullptr;
+    PressureGraphScene *pressureScene = nullptr;
+    AltitudeGraphScene *altitudeScene = nullptr;
     QTableView *tableView = nullptr;
 };
 
