@@ -1,14 +1,23 @@
+// Flight modules: what they make of their messages, their saved records, and the list that
+// numbers them.
+
 #include "ModuleBytes.h"
 #include "TestSupport.h"
 #include "link/FlightModule.h"
+#include "link/FlightModuleList.h"
 
 #include <QtTest>
+
+#include <memory>
 
 using namespace ModuleBytes;
 
 namespace {
 
 constexpr qint64 address = 1234567890123LL;
+constexpr qint64 first = 0x0013A20040000001LL;
+constexpr qint64 second = 0x0013A20040000002LL;
+constexpr qint64 third = 0x0013A20040000003LL;
 
 // The record in one line; "-" marks an invalid column.
 QString text(const QList<QVariant> &record)
@@ -25,21 +34,11 @@ const QString savedExample = QStringLiteral(
 
 } // namespace
 
-class TestFlightModule : public QObject
+class TestFlightModule : public SettingsTestCase
 {
     Q_OBJECT
 
 private slots:
-    void newModuleHasInitialRecord()
-    {
-        const FlightModule module(address, 0, 0);
-        QCOMPARE(text(module.record()), QStringLiteral("0|0|0|0|0|0|0|0|0|0|0|0|0|"));
-        QCOMPARE(module.radioAddress(), address);
-        QCOMPARE(module.kindLetter(), 'P');
-        QVERIFY(!module.isIndoor() && !module.hasDirectTemperature() && !module.isValid());
-        QVERIFY(!module.field(14).isValid() && !module.field(-1).isValid());
-    }
-
     void helloKindAndTemperature_data()
     {
         QTest::addColumn<char>("kind");
@@ -74,19 +73,6 @@ private slots:
         QCOMPARE(module.moduleId(), QStringLiteral("T"));
     }
 
-    // Units other than knots and metres per second show 0; absent groups leave the GPS columns
-    // invalid, the time at 00:00:00 and the altitude at the ground elevation below zero.
-    void unknownUnitsAndAbsentGroups()
-    {
-        FlightModule module(address, 2, 100);
-        module.processPayload(hello('P', "TX0001") + data(allGroups()) + xdata("T=1"));
-        QCOMPARE(text(module.record()), "TX0001|-105.0|1013.2|22.250|45.6|270|0|12.05|07:05:59|48.120833|-11.516667|359|0|xdata=T=1");
-        QCOMPARE(module.field(FlightModule::CourseColumn).userType(), int(QMetaType::Int));
-        module.processPayload(data(DataFields()));
-        QCOMPARE(text(module.record()), "TX0001|-100.0|1013.2|22.250|45.6|270|0|12.05|00:00:00|-|-|-|0|xdata=T=1");
-        QCOMPARE(text(module.blankRecord()), QStringLiteral("TX0001|0|0|0|0|0|0|0|0|0|0|0|0|"));
-    }
-
     void calibDataCollection()
     {
         const QByteArray first(28, '1');
@@ -97,9 +83,6 @@ private slots:
         // After takeCalibData the next message replaces the collection, later ones append.
         module.processPayload(compassSamples(second) + compassSamples(first));
         QCOMPARE(module.takeCalibData(), second + first);
-        module.processPayload(compassSamples(first));
-        module.processPayload(compassSamples(second));
-        QCOMPARE(module.takeCalibData(), first + second);
         // A finished pitot calibration empties the buffer without restarting the collection.
         module.processPayload(compassSamples(first) + message(0x98) + compassSamples(second));
         QCOMPARE(module.takeCalibData(), second);
@@ -131,19 +114,13 @@ private slots:
         const QString saved = "C X ;3.0;1013.2;22.2;45.6;270;5.0;12.05;00:00:00;;;;0.00;xdata=a b c;-7;-3;155;67;1";
         QCOMPARE(other.toSavedRecord(), saved);
 
-        const FlightModule restored(saved, 1);
-        QVERIFY(restored.isValid());
-        QCOMPARE(restored.radioAddress(), qint64(-7));
-        QVERIFY(restored.isIndoor() && restored.hasDirectTemperature());
-        QCOMPARE(restored.kindLetter(), 'C');
-        QCOMPARE(restored.toSavedRecord(), saved);
+        QCOMPARE(FlightModule(saved, 1).toSavedRecord(), saved);
 
         // The saved ground elevation applies; the flags override waits for the next IndoorAck.
         FlightModule indoor(QString(savedExample).replace(";156;", ";155;"), 1);
-        QVERIFY(indoor.isIndoor());
         indoor.processPayload(data(allGroups()));
         QCOMPARE(text(indoor.record()),
-                 QStringLiteral("TX0001|-105.0|1013.2|22.2|45.6|270|5.0|12.05|07:05:59|48.120833|-11.516667|359|6.33|xdata=T=1"));
+                 "TX0001|-105.0|1013.2|22.2|45.6|270|5.0|12.05|07:05:59|48.120833|-11.516667|359|6.33|xdata=T=1");
     }
 
     void invalidSavedRecords_data()
@@ -153,19 +130,12 @@ private slots:
         QTest::addColumn<bool>("valid");
         QTest::newRow("unchanged") << 0 << "TX0001" << true;
         QTest::newRow("empty module id") << 0 << "" << false;
-        QTest::newRow("empty column 13") << 13 << "" << true;
         QTest::newRow("address not a number") << 14 << "12ab" << false;
-        QTest::newRow("negative address") << 14 << "-42" << true;
-        QTest::newRow("address empty") << 14 << "" << false;
         QTest::newRow("elevation not a number") << 15 << "1.5" << false;
-        QTest::newRow("indoor code 155") << 16 << "155" << true;
         QTest::newRow("indoor code 157") << 16 << "157" << false;
-        QTest::newRow("kind 67") << 17 << "67" << true;
         QTest::newRow("kind 81") << 17 << "81" << false;
         QTest::newRow("kind letter itself") << 17 << "P" << false;
         QTest::newRow("temperature mode 2") << 18 << "2" << true;
-        QTest::newRow("temperature mode empty") << 18 << "" << false;
-        QTest::newRow("temperature mode text") << 18 << "yes" << false;
         QTest::newRow("one part more") << 18 << "1;1" << false;
         QTest::newRow("one part less") << 18 << "<drop>" << false;
     }
@@ -181,6 +151,47 @@ private slots:
         else
             parts[part] = replacement;
         QCOMPARE(FlightModule(parts.join(';'), 0).isValid(), valid);
+    }
+
+    // The list of modules.
+    void numberingAndCurrentIndex()
+    {
+        FlightModuleList list;
+        list.selectLast();
+        for (const qint64 address : {first, second, third})
+            list.addModule(address, 0, 0);
+        QCOMPARE(list.indexOf(third), 2);
+        QCOMPARE(list.currentIndex(), 2);
+        QCOMPARE(list.indexOf(0), -1);
+        QVERIFY(!list.module(3) && !list.module(-1) && !list.takeModule(3) && !list.takeModule(-1));
+        list.setCurrentIndex(0);
+        list.setCurrentIndex(3);
+        list.setCurrentIndex(-1);
+        QCOMPARE(list.currentModule(), list.module(0));
+        list.handlePayload(third, hello('P', "TX0003"));
+        list.refreshRecords();
+        list.selectLast();
+        std::unique_ptr<FlightModule> taken(list.takeModule(1));
+        QCOMPARE(taken->radioAddress(), second);
+        QCOMPARE(list.currentIndex(), 1);
+        QCOMPARE(list.indexOf(third), 1);
+        QCOMPARE(list.value(1, 0), QVariant(QString("TX0003")));
+        QVERIFY(!list.handlePayload(second, message(0x91)));
+        // The taken module no longer talks to the list.
+        QSignalSpy ready(&list, &FlightModuleList::calibReady);
+        taken->processPayload(message(0x91));
+        QVERIFY(list.handlePayload(third, message(0x91)));
+        QCOMPARE(ready.count(), 1);
+        QCOMPARE(ready[0][0].toInt(), 1);
+        list.removeModule(1);
+        QCOMPARE(list.currentIndex(), 0);
+        list.removeModule(0);
+        QVERIFY(list.currentIndex() == 0 && !list.currentModule());
+        list.addModule(first, 0, 0);
+        list.addModule(second, 0, 0);
+        list.clear();
+        QCOMPARE(list.count() + list.currentIndex(), 0);
+        QVERIFY(!list.handlePayload(first, message(0x91)));
     }
 };
 

@@ -15,9 +15,8 @@ namespace {
 void connectEvents(FlightModuleList &list, QStringList &events, QObject *context)
 {
     using L = FlightModuleList;
-    const auto add = [&events](const char *name, int n, const QString &details) {
-        events << QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(n)
-                      + (details.isEmpty() ? QString() : ' ' + details);
+    const auto add = [&events](const char *name, int n, const QString &details = QString()) {
+        events << QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(n) + (details.isEmpty() ? "" : " " + details);
     };
     QObject::connect(&list, &L::hello, context, [add, &list](int n) {
         const FlightModule *m = list.module(n);
@@ -36,19 +35,16 @@ void connectEvents(FlightModuleList &list, QStringList &events, QObject *context
     QObject::connect(&list, &L::indoorAck, context, [add, &list](int n) {
         add("indoorAck", n, QStringLiteral("indoor=%1").arg(int(list.module(n)->isIndoor())));
     });
-    QObject::connect(&list, &L::extThermCalOk, context, [add](int n, quint16 echo) {
-        add("extThermCalOk", n, QStringLiteral("echo=%1").arg(echo));
-    });
+    QObject::connect(&list, &L::extThermCalOk, context,
+                     [add](int n, quint16 echo) { add("extThermCalOk", n, QStringLiteral("echo=%1").arg(echo)); });
     const std::pair<void (L::*)(int), const char *> plain[] = {
         {&L::calibReady, "calibReady"},         {&L::calibDataCompass, "calibDataCompass"},
         {&L::calibOk, "calibOk"},               {&L::calibErr, "calibErr"},
         {&L::calibDonePitot, "calibDonePitot"}, {&L::calibCupOk, "calibCupOk"},
         {&L::intThermCalDone, "intThermCalDone"}, {&L::changeBetaOk, "changeBetaOk"},
     };
-    for (const auto &[signal, name] : plain) {
-        const char *signalName = name;
-        QObject::connect(&list, signal, context, [add, signalName](int n) { add(signalName, n, {}); });
-    }
+    for (const auto &[signal, name] : plain)
+        QObject::connect(&list, signal, context, [add, name = name](int n) { add(name, n); });
 }
 
 } // namespace

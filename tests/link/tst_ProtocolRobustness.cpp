@@ -23,13 +23,8 @@ constexpr int moduleCount = 3;
 class StreamBuilder
 {
 public:
-    explicit StreamBuilder(unsigned seed) : rng(seed) {}
-
-    QByteArray stream;
-    QList<QPair<qint64, QByteArray>> intactFrames;
-    QStringList expected[moduleCount]; // per module, in order: Data fingerprints and XData texts
-
-    void build(int segmentCount)
+    // segmentCount times: maybe damaged frames or noise, then intact frames of some module.
+    StreamBuilder(unsigned seed, int segmentCount) : rng(seed)
     {
         for (int i = 0; i < segmentCount; ++i) {
             if (chance(40))
@@ -37,6 +32,10 @@ public:
             appendIntactFrames(uniform(0, moduleCount - 1));
         }
     }
+
+    QByteArray stream;
+    QList<QPair<qint64, QByteArray>> intactFrames;
+    QStringList expected[moduleCount]; // per module, in order: the Data messages
 
     int uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); }
     bool chance(int percent) { return uniform(1, 100) <= percent; }
@@ -97,15 +96,8 @@ private:
     // A message the check looks for, recorded as expected for its module.
     QByteArray intactMessage(int module)
     {
-        if (chance(25)) {
-            const QByteArray text = "seq" + QByteArray::number(expected[module].size());
-            expected[module].append("xdata=" + text);
-            return xdata(text);
-        }
-        const DataFields d = randomData();
-        // The fields that identify a Data message in the module's record.
-        expected[module].append(decimalText(d.pressure, 1) + '|' + decimalText(d.humidity, 1) + '|'
-                                + QString::number(d.windDirection) + '|' + decimalText(d.supply, 2));
+        const DataFields d = randomData(); // known in the module's record by pressure and supply
+        expected[module].append(decimalText(d.pressure, 1) + '|' + decimalText(d.supply, 2));
         return data(d);
     }
 
@@ -184,8 +176,7 @@ private slots:
     void intactFramesAndMessagesSurvive()
     {
         QFETCH(unsigned, seed);
-        StreamBuilder builder(seed);
-        builder.build(600);
+        StreamBuilder builder(seed, 600);
         const QByteArray &stream = builder.stream;
 
         FlightModuleList list;
@@ -193,13 +184,9 @@ private slots:
             list.addModule(address, 0, 0);
         QStringList seen[moduleCount];
         connect(&list, &FlightModuleList::data, this, [&](int module) {
-            const QList<QVariant> r = list.module(module)->record();
-            seen[module] << r[FlightModule::PressureColumn].toString() + '|' + r[FlightModule::HumidityColumn].toString()
-                                + '|' + r[FlightModule::WindDirectionColumn].toString() + '|'
-                                + r[FlightModule::SupplyColumn].toString();
-        });
-        connect(&list, &FlightModuleList::xdata, this, [&](int module) {
-            seen[module] << list.module(module)->field(FlightModule::XDataColumn).toString();
+            const FlightModule *m = list.module(module);
+            seen[module] << m->field(FlightModule::PressureColumn).toString() + '|'
+                                + m->field(FlightModule::SupplyColumn).toString();
         });
 
         ApiFrameParser parser;
@@ -219,9 +206,7 @@ private slots:
                     fromModules.append({frame.sourceAddress, frame.payload});
             }
         }
-        for (int i = 0; i < qMin(fromModules.size(), builder.intactFrames.size()); ++i)
-            QVERIFY2(fromModules[i] == builder.intactFrames[i], qPrintable(QString::number(i)));
-        QCOMPARE(fromModules.size(), builder.intactFrames.size());
+        QVERIFY(fromModules == builder.intactFrames);
 
         // Noise messages may raise signals too; the intact ones must all be there, in order.
         for (int module = 0; module < moduleCount; ++module) {
