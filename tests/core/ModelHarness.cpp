@@ -10,7 +10,6 @@
 #include <QTimer>
 
 #include <functional>
-#include <tuple>
 
 #include <sys/ioctl.h>
 
@@ -34,14 +33,6 @@ bool spinUntil(const std::function<bool()> &done)
 
 } // namespace
 
-QByteArray dataAt(int hours, int minutes, int seconds, int pressure)
-{
-    ModuleBytes::DataFields d;
-    d.flags = 0xE0;
-    std::tie(d.hours, d.minutes, d.seconds, d.pressure) = std::make_tuple(hours, minutes, seconds, pressure);
-    return ModuleBytes::data(d);
-}
-
 QString savedRecord(const QString &identifier, qint64 address, char kind)
 {
     return identifier + QStringLiteral(";0;0;0;0;0;0;0;0;0;0;0;0;;%1;0;156;%2;0").arg(address).arg(int(kind));
@@ -55,16 +46,6 @@ QByteArray handshakeFrames(qint64 module, quint32 high, quint32 low)
            + buildRemoteAtCommand(module, bytes({'R', 'R', 0x0F}))
            + buildRemoteAtCommand(module, bytes({'R', 'O', 0x09}))
            + buildRemoteAtCommand(module, "WR") + buildTransmitRequest(module, "#\x90\r");
-}
-
-QByteArray timingFrame(qint64 module, int interval, int selection)
-{
-    return buildTransmitRequest(module, ModuleBytes::bytes({'#', 0x84, interval, selection, '\r'}));
-}
-
-QByteArray stopFrame(qint64 module)
-{
-    return buildTransmitRequest(module, "*\r");
 }
 
 ModelRig::ModelRig(int windUnits, int gps)
@@ -129,7 +110,7 @@ bool ModelRig::loadAndStop(const QList<qint64> &addresses)
 {
     QStringList records;
     for (const qint64 address : addresses)
-        records << savedRecord(QStringLiteral("TX%1").arg(quint16(address), 4, 16, QLatin1Char('0')).toUpper(), address);
+        records << savedRecord(QString("TX%1").arg(quint16(address), 4, 16, QLatin1Char('0')).toUpper(), address);
     QSettings().setValue(QStringLiteral("FlightModuleList/records"), records.join('/'));
     if (!open() || !configure())
         return false;
@@ -139,9 +120,8 @@ bool ModelRig::loadAndStop(const QList<qint64> &addresses)
            && model_->rowCount() == addresses.size();
 }
 
-bool ModelRig::startRunning()
+bool ModelRig::startModules()
 {
-    model_->run();
     model_->timers().start.setInterval(anHour);
     for (int row = 0; row < model_->rowCount(); ++row) {
         invoke("onStartTimer");
@@ -150,5 +130,5 @@ bool ModelRig::startRunning()
         if (takeBytes(timing) != timing)
             return false;
     }
-    return model_->isRunning();
+    return true;
 }

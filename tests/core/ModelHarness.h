@@ -5,20 +5,28 @@
 #include "PseudoTerminal.h"
 #include "core/Model.h"
 
-#include <QList>
-
 #include <memory>
+#include <tuple>
 
 // A Data message carrying the time group, as modules send it while running.
-QByteArray dataAt(int hours, int minutes, int seconds, int pressure = 10132);
+inline QByteArray dataAt(int hours, int minutes, int seconds, int pressure = 10132)
+{
+    ModuleBytes::DataFields d;
+    d.flags = 0xE0; // hours, minutes and seconds
+    std::tie(d.hours, d.minutes, d.seconds, d.pressure) = std::tie(hours, minutes, seconds, pressure);
+    return ModuleBytes::data(d);
+}
 // A module's record as the settings hold it: its identifier, twelve zero columns, no XData.
 QString savedRecord(const QString &identifier, qint64 address, char kind = 'P');
 
 // What the model writes for a module: the answer to its Hello (its radio pointed at the base
 // station, then told it is configured), a timing command and the stop packet.
 QByteArray handshakeFrames(qint64 module, quint32 high = 0x0013A200, quint32 low = 0x40B1C2D3);
-QByteArray timingFrame(qint64 module, int interval, int selection = 0xE4);
-QByteArray stopFrame(qint64 module);
+inline QByteArray timingFrame(qint64 module, int interval, int selection = 0xE4)
+{
+    return buildTransmitRequest(module, ModuleBytes::bytes({'#', 0x84, interval, selection, '\r'}));
+}
+inline QByteArray stopFrame(qint64 module) { return buildTransmitRequest(module, "*\r"); }
 
 // A model on one side of a pseudo-terminal and the test playing the base station on the other,
 // with a clock the test moves by hand. Timer ticks are given by invoking the model's slots.
@@ -43,10 +51,7 @@ public:
 
     // Writes bytes to the model and runs the event loop until it has read all of them.
     bool deliver(const QByteArray &bytes);
-    bool deliverFrom(qint64 source, const QByteArray &payload)
-    {
-        return deliver(ModuleBytes::receiveFrame(source, payload));
-    }
+    bool deliverFrom(qint64 from, const QByteArray &data) { return deliver(ModuleBytes::receiveFrame(from, data)); }
     // Waits for at least count bytes from the model, then returns everything it wrote.
     QByteArray takeBytes(int count);
     QByteArray takeBytes(const QByteArray &expected) { return takeBytes(expected.size()); }
@@ -55,8 +60,10 @@ public:
     // Loads the modules (named "TX" and the last four hexadecimal digits of their address) as
     // saved modules and ends in State_Stopped.
     bool loadAndStop(const QList<qint64> &addresses);
+    // Gives the start timer one tick per module; false unless each writes that module's timing.
+    bool startModules();
     // From State_Stopped through the start sequence into State_Running.
-    bool startRunning();
+    bool startRunning() { model_->run(); return startModules() && model_->isRunning(); }
 
 private:
     PseudoTerminal pty_;

@@ -1,10 +1,11 @@
-// The model: its run settings, table interface, persisted settings and port, and the bytes of
-// every command to a flight module as they reach the base station.
+// The model: its settings and port, the configuration of the base station's radio and the bytes
+// of every command to a flight module, with the test as the radio on a pseudo-terminal.
 
 #include "ModelHarness.h"
 #include "TestSupport.h"
 
 #include "link/FlightModule.h"
+#include "link/State_Configuring.h"
 
 #include <QSettings>
 #include <QSignalSpy>
@@ -21,11 +22,6 @@ namespace {
 // Holds 0x13 and 0x7E, which the frame layer must escape.
 constexpr qint64 address = 0x0013A2004012347E;
 
-FlightModule *restored(const QString &identifier, qint64 radioAddress = address, char kind = 'P')
-{
-    return new FlightModule(savedRecord(identifier, radioAddress, kind), 0);
-}
-
 } // namespace
 
 class TestModel : public SettingsTestCase
@@ -39,13 +35,10 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("1") << QVariant(1) << "1 seconds";
         QTest::newRow("7") << QVariant(7) << "10 seconds";
-        QTest::newRow("12") << QVariant(12) << "60 seconds";
         QTest::newRow("text 13") << QVariant("13") << "1 minutes";
-        QTest::newRow("19") << QVariant(19) << "10 minutes";
         QTest::newRow("24") << QVariant(24) << "60 minutes";
         // Outside 1 to 24 (hand-edited or corrupt settings) the default serves.
         QTest::newRow("0") << QVariant(0) << "2 seconds";
-        QTest::newRow("25") << QVariant(25) << "2 seconds";
         QTest::newRow("263, which is 7 in a byte") << QVariant(263) << "2 seconds";
         QTest::newRow("not a number") << QVariant("often") << "2 seconds";
     }
@@ -70,66 +63,6 @@ private slots:
         QCOMPARE(model.dataIntervalText(), QString());
     }
 
-    void headerTitles()
-    {
-        for (const int windUnits : {0, 1, 2}) {
-            Model model(windUnits, 0, false, false, false, false);
-            QStringList titles;
-            for (int section = -1; section <= 14; ++section)
-                titles << model.headerData(section, Qt::Horizontal).toString();
-            const QString units = windUnits == 1 ? "m/s" : "knots";
-            QCOMPARE(titles.join(','), ",Module ID,Alt (m),P (mbar),T (deg C),%RH,Wind (degrees),Wind (" + units
-                                           + "),Supply (V),UTC Time,Latitude (deg),Longitude (deg),"
-                                             "Course (deg),Speed (" + units + "),XData,");
-            QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
-            QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
-        }
-    }
-
-    void tableRowsFollowTheModules()
-    {
-        Model model(0, 0, false, false, false, false);
-        QStringList changes;
-        const auto log = [&](const char *what) {
-            return [&changes, what](const QModelIndex &, int first, int last) {
-                changes << QStringLiteral("%1%2-%3").arg(QLatin1String(what)).arg(first).arg(last);
-            };
-        };
-        connect(&model, &QAbstractItemModel::rowsInserted, this, log("+"));
-        connect(&model, &QAbstractItemModel::rowsRemoved, this, log("-"));
-        connect(&model, &QAbstractItemModel::dataChanged, this, [&](const QModelIndex &from, const QModelIndex &to) {
-            changes << QStringLiteral("~%1,%2-%3,%4").arg(from.row()).arg(from.column()).arg(to.row()).arg(to.column());
-        });
-        model.refreshTable();
-        model.appendModule(restored("TX0001"));
-        // A module heard while acquiring moves from the new-module list to the last row.
-        model.newModuleList().addModule(1, 0, 0);
-        model.newModuleList().handlePayload(1, ModuleBytes::hello('P', "TX0002"));
-        model.adoptNewModule(0);
-        QCOMPARE(model.newModuleList().count(), 0);
-        QCOMPARE(model.data(model.index(1, 0), Qt::EditRole).toString(), QStringLiteral("TX0002"));
-        QCOMPARE(model.data(model.index(0, 2)).toString(), QStringLiteral("0"));
-        QVERIFY(!model.data(model.index(0, 2), Qt::ToolTipRole).isValid());
-        QVERIFY(!model.data(model.index(0, 14)).isValid());
-        QVERIFY(!(model.flags(model.index(0, 2)) & Qt::ItemIsEditable));
-        model.refreshTable();
-        model.removeModule(2);
-        model.removeModule(-1);
-        model.removeModule(0);
-        QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("TX0002"));
-        model.newModuleList().addModule(address, 0, 0);
-        model.clearModules();
-        model.clearModules();
-        QCOMPARE(model.newModuleList().count(), 0);
-        // Saved modules go into an empty table as one insertion.
-        model.appendModules({restored("TX0003"), restored("TX0004", 1)});
-        QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("TX0004"));
-        QCOMPARE(changes.join(' '), QStringLiteral("+0-0 +1-1 ~0,0-1,12 -0-0 -0-0 +0-1"));
-        model.moduleList().setCurrentIndex(0);
-        model.setConfigMode(1);
-        QCOMPARE(model.moduleList().currentIndex(), 1);
-    }
-
     void portOpensOnceAndGoesAwayOnce()
     {
         ModelRig rig;
@@ -139,20 +72,13 @@ private slots:
         QVERIFY(!model.isHighWindAlertActive());
         QSignalSpy lost(&model, &Model::baseStationLost);
         QVERIFY(model.setPortName(QStringLiteral("/nonexistent/ttyVENTROLLA")));
-        QVERIFY(!model.openPort());
-        QCOMPARE(rig.stateName(), QStringLiteral("Unconfigured"));
-        QVERIFY(!model.isPendingStateSet());
-
+        QVERIFY(!model.openPort() && !model.isPendingStateSet());
         QVERIFY(rig.open());
-        QCOMPARE(rig.stateName(), QStringLiteral("Configuring"));
-        QVERIFY(model.serialPort()->openMode() == QIODevice::ReadWrite);
-        QVERIFY(model.isPendingStateSet());
+        QVERIFY(model.serialPort()->openMode() == QIODevice::ReadWrite && model.isPendingStateSet());
         // No other state closes the port or renames it, nor changes the interval.
-        QVERIFY(!model.setPortName(QStringLiteral("/dev/ttyVENTROLLA7")));
-        QVERIFY(model.serialPort()->isOpen());
+        QVERIFY(!model.setPortName(QStringLiteral("/dev/ttyVENTROLLA7")) && model.serialPort()->isOpen());
         model.setDataInterval(9);
         QCOMPARE(model.dataInterval(), 2);
-
         rig.pty().closeMaster();
         QVERIFY(lost.wait(2000));
         QVERIFY(!model.serialPort()->isOpen());
@@ -161,6 +87,100 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QSerialPort): device not open");
         rig.tick(1001);
         QCOMPARE(lost.count(), 1);
+    }
+
+    void configuration_data()
+    {
+        QTest::addColumn<int>("answering"); // index of the rate the radio answers at
+        QTest::addColumn<QString>("answers"); // '|' for each carriage return
+        QTest::addColumn<quint32>("high");    // 0: the configuration fails
+        QTest::addColumn<quint32>("low");
+        const QString good = "OK|OK|OK|OK|12AB00|40B1C2D3|OK|OK|";
+        QTest::newRow("57600") << 0 << good << 0x12AB00u << 0x40B1C2D3u;
+        QTest::newRow("9600") << 1 << good << 0x12AB00u << 0x40B1C2D3u;
+        QTest::newRow("115200") << 2 << good << 0x12AB00u << 0x40B1C2D3u;
+        QTest::newRow("silent") << 3 << good << 0u << 0u;
+        QTest::newRow("top, lower case") << 0 << "OK|OK|OK|OK|ffffffff|FFFFFFFF|OK|OK|" << 0xFFFFFFFFu << 0xFFFFFFFFu;
+        QTest::newRow("error for the fourth OK") << 0 << "OK|OK|OK|ERROR|12AB00|40B1C2D3|OK|OK|" << 0u << 0u;
+        QTest::newRow("high half not hexadecimal") << 0 << "OK|OK|OK|OK|12AG00|40B1C2D3|OK|OK|" << 0u << 0u;
+        QTest::newRow("low half wider than 32 bits") << 0 << "OK|OK|OK|OK|12AB00|100000000|OK|OK|" << 0u << 0u;
+        QTest::newRow("one answer missing") << 0 << "OK|OK|OK|OK|12AB00|40B1C2D3|OK|" << 0u << 0u;
+        QTest::newRow("one answer too many") << 0 << "OK|OK|OK|OK|12AB00|40B1C2D3|OK|OK|OK|" << 0u << 0u;
+        QTest::newRow("last answer not ended") << 0 << "OK|OK|OK|OK|12AB00|40B1C2D3|OK|OK" << 0u << 0u;
+    }
+
+    // At each rate: "+++" after a second of silence, three seconds for the "OK", then the next
+    // rate. After the script the radio is left at 57600 (ATBD6) whatever rate it answered at;
+    // wrong answers fail the configuration 3.1 seconds after the script.
+    void configuration()
+    {
+        QFETCH(int, answering);
+        QFETCH(QString, answers);
+        QFETCH(quint32, high);
+        QFETCH(quint32, low);
+        ModelRig rig;
+        const auto progress = [&] { return rig.model().states().configuring->configurationProgress(); };
+        QVERIFY(rig.open());
+        // Before the guard sequence a module's frame is no frame, and an "OK" answers nothing.
+        QVERIFY(rig.deliverFrom(0x0013A20040000001, ModuleBytes::hello('P', "TX0001") + "OK\r"));
+        const int rates[] = {57600, 9600, 115200};
+        qint64 start = 0;
+        for (int i = 0; i < 3; ++i, start += 3001) {
+            QCOMPARE(rig.pty().slaveBaudRate(), rates[i]);
+            rig.tick(start + 620);
+            QCOMPARE(progress(), 20);
+            rig.tick(start + 1000);
+            QVERIFY(rig.wroteNothing());
+            rig.tick(start + 1001);
+            QCOMPARE(rig.takeBytes(3), QByteArray("+++"));
+            rig.tick(start + 1100);
+            QVERIFY(rig.wroteNothing());
+            if (i == answering)
+                break;
+            rig.tick(start + 3000);
+            QCOMPARE(rig.pty().slaveBaudRate(), rates[i]);
+            rig.tick(start + 3001);
+        }
+        if (answering == 3) {
+            QVERIFY(rig.model().isConfiguring());
+            rig.tick(start + 10);
+            QCOMPARE(rig.stateName(), QStringLiteral("Unconfigured"));
+            QCOMPARE(progress(), 0);
+            QVERIFY(rig.pty().received().isEmpty());
+            // The port stays open until it is chosen again, which closes it; opening it then
+            // starts a new configuration at 57600.
+            QVERIFY(rig.model().serialPort()->isOpen() && rig.model().setPortName(rig.pty().slavePath()));
+            QVERIFY(!rig.model().serialPort()->isOpen() && rig.model().openPort());
+            QCOMPARE(rig.pty().slaveBaudRate(), 57600);
+            QVERIFY(rig.configure());
+            return;
+        }
+        QVERIFY(rig.deliver("OK\r"));
+        rig.tick(start + 1200);
+        QCOMPARE(rig.takeBytes(State_Configuring::script),
+                 QByteArray("ATRE\rATAP2\rATRR 0xF\rATBD6\rATSH\rATSL\rATWR\rATCN\r"));
+        QCOMPARE(rig.model().newModuleList().count(), 0);
+        // Half the answers are not enough yet.
+        const QByteArray reply = answers.toLatin1().replace('|', '\r');
+        QVERIFY(rig.deliver(reply.left(12)));
+        rig.tick(start + 2000);
+        QVERIFY(rig.model().isConfiguring());
+        QVERIFY(rig.deliver(reply.mid(12)));
+        rig.tick(start + 3100);
+        rig.tick(start + 3100);
+        if (high) {
+            QCOMPARE(rig.stateName(), QStringLiteral("Acquiring"));
+            QCOMPARE(progress(), 100);
+            QCOMPARE(rig.pty().slaveBaudRate(), 57600);
+            QCOMPARE(rig.model().baseStationAddressHigh(), high);
+            QCOMPARE(rig.model().baseStationAddressLow(), low);
+            return;
+        }
+        QVERIFY(rig.model().isConfiguring());
+        rig.tick(start + 3101);
+        rig.tick(start + 3120);
+        QCOMPARE(rig.stateName(), QStringLiteral("Unconfigured"));
+        QVERIFY(rig.wroteNothing());
     }
 
     void commands_data()
@@ -215,7 +235,7 @@ private slots:
         ModelRig rig(0, gps);
         rig.model().setDataInterval(interval);
         QVERIFY(rig.open());
-        rig.model().appendModule(restored("TX0001", address, kind));
+        rig.model().appendModule(new FlightModule(savedRecord("TX0001", address, kind), 0));
         command(rig.model());
         const QByteArray expected = buildTransmitRequest(address, payload);
         QCOMPARE(rig.takeBytes(expected).toHex(' '), expected.toHex(' '));
