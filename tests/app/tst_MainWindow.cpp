@@ -166,7 +166,7 @@ private slots:
         QFETCH(QString, text);
         if (saved) {
             QSettings().setValue(QStringLiteral("FlightModuleList/records"),
-                                 Radio::savedRecord(QStringLiteral("SND1"), 0x0013A20000000001));
+                                 savedRecord(QStringLiteral("SND1"), 0x0013A20000000001));
         }
         auto window = openWindow();
         Model *model = modelOf(*window);

@@ -1,110 +1,69 @@
 #ifndef VENTROLLA_TESTS_CORE_MODELHARNESS_H
 #define VENTROLLA_TESTS_CORE_MODELHARNESS_H
 
+#include "ModuleBytes.h"
 #include "PseudoTerminal.h"
 #include "core/Model.h"
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
-
 #include <memory>
+#include <tuple>
 
-// What flight modules say, as the base station hands it over.
-namespace Radio {
-
-// One Data message's values, in the units the module sends.
-struct Reading
+// A Data message carrying the time group, as modules send it while running.
+inline QByteArray dataAt(int hours, int minutes, int seconds, int pressure = 10132)
 {
-    quint16 pressure = 10132;   // tenths of a millibar
-    quint16 temperature = 2931; // tenths of a kelvin
-    quint16 humidity = 455;     // tenths of a percent
-    quint16 windDirection = 270;
-    quint16 windSpeed = 31;     // tenths of a metre per second
-    quint16 supply = 372;       // hundredths of a volt
-    int hours = -1;             // the time is sent only when hours >= 0
-    int minutes = 0;
-    int seconds = 0;
-};
-
-QByteArray hello(char kind, const QByteArray &identifier);
-QByteArray data(const Reading &reading);
-QByteArray dataAt(int hours, int minutes, int seconds, quint16 pressure = 10132);
-QByteArray xdata(const QByteArray &text);
-QByteArray calibReady();
-
-// A receive frame (0x90) from the radio at source carrying payload.
-QByteArray receiveFrame(qint64 source, const QByteArray &payload);
-
-// The saved record of a module as the settings hold it.
+    ModuleBytes::DataFields d;
+    d.flags = 0xE0; // hours, minutes and seconds
+    std::tie(d.hours, d.minutes, d.seconds, d.pressure) = std::tie(hours, minutes, seconds, pressure);
+    return ModuleBytes::data(d);
+}
+// A module's record as the settings hold it: its identifier, twelve zero columns, no XData.
 QString savedRecord(const QString &identifier, qint64 address, char kind = 'P');
 
-} // namespace Radio
-
-// A frame the program wrote to the base station, unescaped, length and checksum checked.
-struct SentFrame
+// What the model writes for a module: the answer to its Hello (its radio pointed at the base
+// station, then told it is configured), a timing command and the stop packet.
+QByteArray handshakeFrames(qint64 module, quint32 high = 0x0013A200, quint32 low = 0x40B1C2D3);
+inline QByteArray timingFrame(qint64 module, int interval, int selection = 0xE4)
 {
-    quint8 type = 0;
-    quint8 frameId = 0xFF;
-    qint64 destination = 0;
-    QByteArray networkAddress; // the two bytes after the destination
-    quint8 options = 0xFF;     // remote AT: command options; transmit request: options byte
-    quint8 radius = 0xFF;      // transmit request only
-    QByteArray command;        // remote AT only: the two command letters
-    QByteArray data;           // transmit request: radio data; remote AT: parameter bytes
-};
-
-// Splits an escaped byte stream into frames. Complete frames are appended to frames; the bytes
-// of a frame not yet complete are left in rest. False with a reason when the stream holds bytes
-// outside a frame, a bad checksum or a frame too short for its type.
-bool parseSentFrames(const QByteArray &stream, QList<SentFrame> &frames, QByteArray &rest,
-                     QString &error);
+    return buildTransmitRequest(module, ModuleBytes::bytes({'#', 0x84, interval, selection, '\r'}));
+}
+inline QByteArray stopFrame(qint64 module) { return buildTransmitRequest(module, "*\r"); }
 
 // A model on one side of a pseudo-terminal and the test playing the base station on the other,
 // with a clock the test moves by hand. Timer ticks are given by invoking the model's slots.
 class ModelRig
 {
 public:
-    explicit ModelRig(int windUnits = 0, bool latitude = false, bool longitude = false,
-                      bool course = false, bool speed = false);
+    // gps: 8 latitude, 4 longitude, 2 course, 1 speed.
+    explicit ModelRig(int windUnits = 0, int gps = 0);
 
     Model &model() { return *model_; }
     PseudoTerminal &pty() { return pty_; }
+    QString stateName() const { return model_->stateName(model_->currentState()); }
 
     // Opens the pseudo-terminal and the model's port: the model starts configuring the base
     // station. Its fast timer is stopped, so only tick() moves the configuration on.
     bool open();
-
     // Sets the clock to atMs and gives the model one fast-timer tick.
-    void tick(qint64 atMs);
-    qint64 now() const { return now_; }
-    void invoke(const char *slot);
-
-    // Answers the configuration like a radio already at 57600 baud; true once the model has
-    // left State_Configuring for a ready state.
+    void tick(qint64 atMs) { now_ = atMs; invoke("onFastTimer"); }
+    void invoke(const char *slot) { QMetaObject::invokeMethod(model_.get(), slot); }
+    // Answers the configuration like a radio already at 57600 baud; true once the model is ready.
     bool configure(quint32 addressHigh = 0x0013A200, quint32 addressLow = 0x40B1C2D3);
 
     // Writes bytes to the model and runs the event loop until it has read all of them.
     bool deliver(const QByteArray &bytes);
-    bool deliverFrom(qint64 source, const QByteArray &payload);
-
-    // Runs the event loop until the model has written at least count whole frames, and returns
-    // every frame received so far (the test checks that there are no more than expected).
-    QList<SentFrame> takeFrames(int count);
-    // Raw bytes written by the model once its output has drained.
+    bool deliverFrom(qint64 from, const QByteArray &data) { return deliver(ModuleBytes::receiveFrame(from, data)); }
+    // Waits for at least count bytes from the model, then returns everything it wrote.
     QByteArray takeBytes(int count);
-    // Runs the event loop until everything the model wrote has reached the test's side.
-    void drain();
+    QByteArray takeBytes(const QByteArray &expected) { return takeBytes(expected.size()); }
+    bool wroteNothing() { return model_->serialPort()->bytesToWrite() == 0 && !pty_.waitForBytes(1, 10); }
 
-    // Acquires modules through the whole handshake (Hello, CalibReady, Data) and ends in
-    // State_Stopped once every module has answered the stop packet.
-    bool acquireAndStop(const QList<qint64> &addresses);
-    // Loads the given modules as saved modules and ends in State_Stopped.
+    // Loads the modules (named "TX" and the last four hexadecimal digits of their address) as
+    // saved modules and ends in State_Stopped.
     bool loadAndStop(const QList<qint64> &addresses);
+    // Gives the start timer one tick per module; false unless each writes that module's timing.
+    bool startModules();
     // From State_Stopped through the start sequence into State_Running.
-    bool startRunning();
-
-    QString stateName() const;
+    bool startRunning() { model_->run(); return startModules() && model_->isRunning(); }
 
 private:
     PseudoTerminal pty_;
@@ -112,7 +71,5 @@ private:
     int readyReads = 0;
     std::unique_ptr<Model> model_;
 };
-
-QString moduleName(qint64 address);
 
 #endif

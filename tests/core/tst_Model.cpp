@@ -1,65 +1,26 @@
-// The model: its start-up state, run settings, table interface, persisted settings and port.
+// The model: its settings and port, the configuration of the base station's radio and the bytes
+// of every command to a flight module, with the test as the radio on a pseudo-terminal.
 
 #include "ModelHarness.h"
 #include "TestSupport.h"
 
 #include "link/FlightModule.h"
+#include "link/State_Configuring.h"
 
-#include <QAbstractItemModelTester>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <functional>
+
+using ModuleBytes::bytes;
+using Command = std::function<void(Model &)>;
+Q_DECLARE_METATYPE(Command)
+
 namespace {
 
-constexpr qint64 firstAddress = 0x0013A20040000001;
-constexpr qint64 secondAddress = 0x0013A20040000002;
-
-FlightModule *restoredModule(const QString &identifier, qint64 address)
-{
-    return new FlightModule(Radio::savedRecord(identifier, address), 0);
-}
-
-QVariant storedValue(const QString &key)
-{
-    QSettings settings;
-    return settings.value(key);
-}
-
-// Runs the standard model checks, except the one that wants no flags on the root: the table
-// reports its root as enabled.
-class ModelCheck
-{
-public:
-    explicit ModelCheck(QAbstractItemModel *model)
-    {
-        found.clear();
-        previous = qInstallMessageHandler(collect);
-        tester = std::make_unique<QAbstractItemModelTester>(
-            model, QAbstractItemModelTester::FailureReportingMode::Warning);
-    }
-    ~ModelCheck()
-    {
-        tester.reset();
-        qInstallMessageHandler(previous);
-    }
-    QStringList failures() const { return found; }
-
-private:
-    static void collect(QtMsgType type, const QMessageLogContext &context, const QString &text)
-    {
-        if (qstrcmp(context.category, "qt.modeltest") != 0) {
-            previous(type, context, text);
-            return;
-        }
-        if (!text.contains(QLatin1String("flags == Qt::ItemIsDropEnabled || flags == 0")))
-            found << text;
-    }
-
-    static inline QtMessageHandler previous = nullptr;
-    static inline QStringList found;
-    std::unique_ptr<QAbstractItemModelTester> tester;
-};
+// Holds 0x13 and 0x7E, which the frame layer must escape.
+constexpr qint64 address = 0x0013A2004012347E;
 
 } // namespace
 
@@ -68,288 +29,216 @@ class TestModel : public SettingsTestCase
     Q_OBJECT
 
 private slots:
-    void freshModelIsUnconfigured()
-    {
-        ModelRig rig;
-        Model &model = rig.model();
-        QCOMPARE(rig.stateName(), QStringLiteral("Unconfigured"));
-        QCOMPARE(model.dataInterval(), 2);
-        QCOMPARE(model.highWindThreshold(), 10);
-        QVERIFY(!model.isHighWindAlertActive());
-        QVERIFY(model.canOpenPort());
-        QVERIFY(model.canChangeDataInterval());
-        QVERIFY(!model.canRun());
-        QVERIFY(!model.canAcquire());
-        QVERIFY(!model.isRunning());
-        QVERIFY(!model.isBaseStationReady());
-        QVERIFY(!model.isPendingStateSet());
-        QCOMPARE(model.rowCount(), 0);
-        QCOMPARE(model.columnCount(), 14);
-        QVERIFY(!model.serialPort()->isOpen());
-        QCOMPARE(model.serialPort()->portName(), QStringLiteral("COM1"));
-    }
-
-    void dataIntervalText_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("1") << 1 << "1 seconds";
-        QTest::newRow("6") << 6 << "6 seconds";
-        QTest::newRow("7") << 7 << "10 seconds";
-        QTest::newRow("12") << 12 << "60 seconds";
-        QTest::newRow("13") << 13 << "1 minutes";
-        QTest::newRow("19") << 19 << "10 minutes";
-        QTest::newRow("23") << 23 << "30 minutes";
-        QTest::newRow("24") << 24 << "60 minutes";
-        QTest::newRow("0") << 0 << "";
-        QTest::newRow("25") << 25 << "";
-    }
-
-    void dataIntervalText()
-    {
-        QFETCH(int, index);
-        QFETCH(QString, text);
-        Model model(0, 0, false, false, false, false);
-        model.setDataInterval(index);
-        QCOMPARE(model.dataInterval(), index);
-        QCOMPARE(model.dataIntervalText(), text);
-    }
-
-    void dataIntervalChangesOnlyWhereTheStateAllowsIt()
-    {
-        ModelRig rig;
-        Model &model = rig.model();
-        QSignalSpy status(&model, &Model::statusChanged);
-        model.setDataInterval(5);
-        QCOMPARE(model.dataInterval(), 5);
-        QCOMPARE(status.count(), 1);
-
-        QVERIFY(rig.open());
-        QVERIFY(!model.canChangeDataInterval());
-        status.clear();
-        model.setDataInterval(9);
-        QCOMPARE(model.dataInterval(), 5);
-        QCOMPARE(status.count(), 1);
-    }
-
-    void headerTitlesFollowTheWindUnits_data()
-    {
-        QTest::addColumn<int>("windUnits");
-        QTest::addColumn<QString>("wind");
-        QTest::addColumn<QString>("speed");
-        QTest::newRow("knots") << 0 << "Wind (knots)" << "Speed (knots)";
-        QTest::newRow("metres per second") << 1 << "Wind (m/s)" << "Speed (m/s)";
-        QTest::newRow("any other value") << 2 << "Wind (knots)" << "Speed (knots)";
-    }
-
-    void headerTitlesFollowTheWindUnits()
-    {
-        QFETCH(int, windUnits);
-        QFETCH(QString, wind);
-        QFETCH(QString, speed);
-        Model model(windUnits, 0, false, false, false, false);
-        const QStringList expected{"Module ID", "Alt (m)", "P (mbar)", "T (deg C)", "%RH",
-                                   "Wind (degrees)", wind, "Supply (V)", "UTC Time",
-                                   "Latitude (deg)", "Longitude (deg)", "Course (deg)", speed,
-                                   "XData"};
-        for (int section = 0; section < expected.size(); ++section)
-            QCOMPARE(model.headerData(section, Qt::Horizontal).toString(), expected[section]);
-
-        QVERIFY(!model.headerData(14, Qt::Horizontal).isValid());
-        QVERIFY(!model.headerData(-1, Qt::Horizontal).isValid());
-        QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
-        QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::EditRole).isValid());
-        QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
-    }
-
-    void tableRowsFollowTheModules()
-    {
-        Model model(0, 0, false, false, false, false);
-        ModelCheck check(&model);
-        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
-        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-
-        model.refreshTable();
-        QCOMPARE(changed.count(), 0);
-
-        model.appendModule(restoredModule(QStringLiteral("TX0001"), firstAddress));
-        QCOMPARE(inserted.count(), 1);
-        QCOMPARE(inserted[0][1].toInt(), 0);
-        QCOMPARE(inserted[0][2].toInt(), 0);
-
-        // A module heard while acquiring moves from the new-module list to the last row.
-        model.newModuleList().addModule(secondAddress, 0, 0);
-        model.newModuleList().handlePayload(secondAddress, Radio::hello('P', "TX0002"));
-        model.adoptNewModule(0);
-        QCOMPARE(model.newModuleList().count(), 0);
-        QCOMPARE(inserted.count(), 2);
-        QCOMPARE(inserted[1][1].toInt(), 1);
-        QCOMPARE(inserted[1][2].toInt(), 1);
-        QCOMPARE(model.rowCount(), 2);
-        QCOMPARE(model.moduleCount(), 2);
-        QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("TX0001"));
-        QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("TX0002"));
-        QCOMPARE(model.data(model.index(1, 0), Qt::EditRole).toString(), QStringLiteral("TX0002"));
-
-        model.refreshTable();
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(changed[0][0].toModelIndex(), model.index(0, 0));
-        QCOMPARE(changed[0][1].toModelIndex(), model.index(1, 12));
-
-        model.removeModule(2);
-        model.removeModule(-1);
-        QCOMPARE(removed.count(), 0);
-        model.removeModule(0);
-        QCOMPARE(removed.count(), 1);
-        QCOMPARE(removed[0][1].toInt(), 0);
-        QCOMPARE(removed[0][2].toInt(), 0);
-        QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("TX0002"));
-
-        model.newModuleList().addModule(firstAddress, 0, 0);
-        model.clearModules();
-        QCOMPARE(model.rowCount(), 0);
-        QCOMPARE(model.newModuleList().count(), 0);
-        QCOMPARE(removed.count(), 2);
-
-        // Saved modules go into an empty table as one insertion.
-        model.appendModules({restoredModule(QStringLiteral("TX0003"), firstAddress),
-                             restoredModule(QStringLiteral("TX0004"), secondAddress)});
-        QCOMPARE(inserted.count(), 3);
-        QCOMPARE(inserted[2][1].toInt(), 0);
-        QCOMPARE(inserted[2][2].toInt(), 1);
-        QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("TX0004"));
-
-        // Without modules, clearing changes nothing.
-        model.clearModules();
-        removed.clear();
-        model.clearModules();
-        QCOMPARE(removed.count(), 0);
-        QVERIFY2(check.failures().isEmpty(), qPrintable(check.failures().join('\n')));
-    }
-
-    void cellsAndFlags()
-    {
-        Model model(0, 0, false, false, false, false);
-        model.appendModule(restoredModule(QStringLiteral("TX0001"), firstAddress));
-        const QModelIndex cell = model.index(0, 2);
-
-        QCOMPARE(model.data(cell).toString(), QStringLiteral("0"));
-        QVERIFY(!model.data(cell, Qt::DecorationRole).isValid());
-        QVERIFY(!model.data(cell, Qt::ToolTipRole).isValid());
-        QVERIFY(!model.data(QModelIndex()).isValid());
-        QVERIFY(!model.data(model.index(1, 0)).isValid());
-        QVERIFY(!model.data(model.index(0, 14)).isValid());
-        QCOMPARE(model.rowCount(cell), 0);
-        QCOMPARE(model.columnCount(cell), 0);
-
-        QCOMPARE(model.flags(QModelIndex()), Qt::ItemFlags(Qt::ItemIsEnabled));
-        for (const QModelIndex &index : {cell, model.index(0, 13)}) {
-            const Qt::ItemFlags flags = model.flags(index);
-            QVERIFY(flags & Qt::ItemIsSelectable);
-            QVERIFY(flags & Qt::ItemIsEnabled);
-            QVERIFY(!(flags & Qt::ItemIsEditable));
-        }
-    }
-
-    void configModeSelectsTheLastModule()
-    {
-        Model model(0, 0, false, false, false, false);
-        model.appendModule(restoredModule(QStringLiteral("TX0001"), firstAddress));
-        model.appendModule(restoredModule(QStringLiteral("TX0002"), secondAddress));
-        model.moduleList().setCurrentIndex(0);
-        model.setConfigMode(1);
-        QCOMPARE(model.configMode(), 1);
-        QCOMPARE(model.moduleList().currentIndex(), 1);
-    }
-
-    void settingsWrittenOnDestructionAreReadBack()
-    {
-        QString portName;
-        {
-            Model model(0, 0, false, false, false, false);
-            QVERIFY(model.setPortName(QStringLiteral("/dev/ttyVENTROLLA7")));
-            model.setDataInterval(19);
-            portName = model.serialPort()->portName();
-        }
-        QCOMPARE(storedValue(QStringLiteral("BaseStation/port")).toString(), portName);
-        QCOMPARE(storedValue(QStringLiteral("Data/delayByte")).toInt(), 19);
-
-        Model model(0, 0, false, false, false, false);
-        QCOMPARE(model.serialPort()->portName(), portName);
-        QCOMPARE(model.dataInterval(), 19);
-    }
-
-    void storedDataInterval_data()
+    void dataInterval_data()
     {
         QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<int>("interval");
-        QTest::newRow("1") << QVariant(1) << 1;
-        QTest::newRow("24") << QVariant(24) << 24;
-        QTest::newRow("text 13") << QVariant("13") << 13;
-        QTest::newRow("0") << QVariant(0) << 2;
-        QTest::newRow("25") << QVariant(25) << 2;
-        QTest::newRow("-1") << QVariant(-1) << 2;
-        QTest::newRow("263, which is 7 in a byte") << QVariant(263) << 2;
-        QTest::newRow("not a number") << QVariant("often") << 2;
+        QTest::addColumn<QString>("text");
+        QTest::newRow("1") << QVariant(1) << "1 seconds";
+        QTest::newRow("7") << QVariant(7) << "10 seconds";
+        QTest::newRow("text 13") << QVariant("13") << "1 minutes";
+        QTest::newRow("24") << QVariant(24) << "60 minutes";
+        // Outside 1 to 24 (hand-edited or corrupt settings) the default serves.
+        QTest::newRow("0") << QVariant(0) << "2 seconds";
+        QTest::newRow("263, which is 7 in a byte") << QVariant(263) << "2 seconds";
+        QTest::newRow("not a number") << QVariant("often") << "2 seconds";
     }
 
-    void storedDataInterval()
+    // The interval and the port are read at start and written back at the end.
+    void dataInterval()
     {
         QFETCH(QVariant, stored);
-        QFETCH(int, interval);
+        QFETCH(QString, text);
+        QSettings().setValue(QStringLiteral("Data/delayByte"), stored);
+        int interval = 0;
         {
-            QSettings settings;
-            settings.setValue(QStringLiteral("Data/delayByte"), stored);
+            Model model(0, 0, false, false, false, false);
+            QCOMPARE(model.dataIntervalText(), text);
+            interval = model.dataInterval();
+            QVERIFY(model.setPortName(QStringLiteral("/dev/ttyVENTROLLA7")));
         }
+        QCOMPARE(QSettings().value(QStringLiteral("Data/delayByte")).toInt(), interval);
         Model model(0, 0, false, false, false, false);
-        QCOMPARE(model.dataInterval(), interval);
+        QCOMPARE(model.serialPort()->portName(), QStringLiteral("ttyVENTROLLA7"));
+        model.setDataInterval(interval + 24);
+        QCOMPARE(model.dataIntervalText(), QString());
     }
 
-    void openPort()
+    void portOpensOnceAndGoesAwayOnce()
     {
         ModelRig rig;
         Model &model = rig.model();
+        QCOMPARE(model.serialPort()->portName(), QStringLiteral("COM1"));
+        QCOMPARE(model.highWindThreshold(), 10);
+        QVERIFY(!model.isHighWindAlertActive());
         QSignalSpy lost(&model, &Model::baseStationLost);
-
         QVERIFY(model.setPortName(QStringLiteral("/nonexistent/ttyVENTROLLA")));
-        QVERIFY(!model.openPort());
-        QCOMPARE(rig.stateName(), QStringLiteral("Unconfigured"));
-        QVERIFY(!model.serialPort()->isOpen());
-        QVERIFY(!model.isPendingStateSet());
-
+        QVERIFY(!model.openPort() && !model.isPendingStateSet());
         QVERIFY(rig.open());
-        QCOMPARE(rig.stateName(), QStringLiteral("Configuring"));
-        QVERIFY(model.serialPort()->isOpen());
-        QVERIFY(model.serialPort()->openMode() == QIODevice::ReadWrite);
-        QVERIFY(model.isPendingStateSet());
-        QVERIFY(!model.canOpenPort());
-
-        // No other state closes the port or renames it.
-        const QString name = model.serialPort()->portName();
-        QVERIFY(!model.setPortName(QStringLiteral("/dev/ttyVENTROLLA7")));
-        QVERIFY(model.serialPort()->isOpen());
-        QCOMPARE(model.serialPort()->portName(), name);
-        QCOMPARE(lost.count(), 0);
-    }
-
-    void deviceGoingAwayClosesThePortOnce()
-    {
-        ModelRig rig;
-        QVERIFY(rig.open());
-        QSignalSpy lost(&rig.model(), &Model::baseStationLost);
-
+        QVERIFY(model.serialPort()->openMode() == QIODevice::ReadWrite && model.isPendingStateSet());
+        // No other state closes the port or renames it, nor changes the interval.
+        QVERIFY(!model.setPortName(QStringLiteral("/dev/ttyVENTROLLA7")) && model.serialPort()->isOpen());
+        model.setDataInterval(9);
+        QCOMPARE(model.dataInterval(), 2);
         rig.pty().closeMaster();
         QVERIFY(lost.wait(2000));
-        QVERIFY(!rig.model().serialPort()->isOpen());
-        // The port does not keep reporting its error.
+        QVERIFY(!model.serialPort()->isOpen());
+        // The port does not keep reporting its error; ticks that write to it are harmless.
         QTest::qWait(50);
-        QCOMPARE(lost.count(), 1);
-
-        // Ticks that write to the closed port are harmless.
         QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QSerialPort): device not open");
         rig.tick(1001);
         QCOMPARE(lost.count(), 1);
+    }
+
+    void configuration_data()
+    {
+        QTest::addColumn<int>("answering"); // index of the rate the radio answers at
+        QTest::addColumn<QString>("answers"); // '|' for each carriage return
+        QTest::addColumn<quint32>("high");    // 0: the configuration fails
+        QTest::addColumn<quint32>("low");
+        const QString good = "OK|OK|OK|OK|12AB00|40B1C2D3|OK|OK|";
+        QTest::newRow("57600") << 0 << good << 0x12AB00u << 0x40B1C2D3u;
+        QTest::newRow("9600") << 1 << good << 0x12AB00u << 0x40B1C2D3u;
+        QTest::newRow("115200") << 2 << good << 0x12AB00u << 0x40B1C2D3u;
+        QTest::newRow("silent") << 3 << good << 0u << 0u;
+        QTest::newRow("top, lower case") << 0 << "OK|OK|OK|OK|ffffffff|FFFFFFFF|OK|OK|" << 0xFFFFFFFFu << 0xFFFFFFFFu;
+        QTest::newRow("error for the fourth OK") << 0 << "OK|OK|OK|ERROR|12AB00|40B1C2D3|OK|OK|" << 0u << 0u;
+        QTest::newRow("high half not hexadecimal") << 0 << "OK|OK|OK|OK|12AG00|40B1C2D3|OK|OK|" << 0u << 0u;
+        QTest::newRow("low half wider than 32 bits") << 0 << "OK|OK|OK|OK|12AB00|100000000|OK|OK|" << 0u << 0u;
+        QTest::newRow("one answer missing") << 0 << "OK|OK|OK|OK|12AB00|40B1C2D3|OK|" << 0u << 0u;
+        QTest::newRow("one answer too many") << 0 << "OK|OK|OK|OK|12AB00|40B1C2D3|OK|OK|OK|" << 0u << 0u;
+        QTest::newRow("last answer not ended") << 0 << "OK|OK|OK|OK|12AB00|40B1C2D3|OK|OK" << 0u << 0u;
+    }
+
+    // At each rate: "+++" after a second of silence, three seconds for the "OK", then the next
+    // rate. After the script the radio is left at 57600 (ATBD6) whatever rate it answered at;
+    // wrong answers fail the configuration 3.1 seconds after the script.
+    void configuration()
+    {
+        QFETCH(int, answering);
+        QFETCH(QString, answers);
+        QFETCH(quint32, high);
+        QFETCH(quint32, low);
+        ModelRig rig;
+        const auto progress = [&] { return rig.model().states().configuring->configurationProgress(); };
+        QVERIFY(rig.open());
+        // Before the guard sequence a module's frame is no frame, and an "OK" answers nothing.
+        QVERIFY(rig.deliverFrom(0x0013A20040000001, ModuleBytes::hello('P', "TX0001") + "OK\r"));
+        const int rates[] = {57600, 9600, 115200};
+        qint64 start = 0;
+        for (int i = 0; i < 3; ++i, start += 3001) {
+            QCOMPARE(rig.pty().slaveBaudRate(), rates[i]);
+            rig.tick(start + 620);
+            QCOMPARE(progress(), 20);
+            rig.tick(start + 1000);
+            QVERIFY(rig.wroteNothing());
+            rig.tick(start + 1001);
+            QCOMPARE(rig.takeBytes(3), QByteArray("+++"));
+            rig.tick(start + 1100);
+            QVERIFY(rig.wroteNothing());
+            if (i == answering)
+                break;
+            rig.tick(start + 3000);
+            QCOMPARE(rig.pty().slaveBaudRate(), rates[i]);
+            rig.tick(start + 3001);
+        }
+        if (answering == 3) {
+            QVERIFY(rig.model().isConfiguring());
+            rig.tick(start + 10);
+            QCOMPARE(rig.stateName(), QStringLiteral("Unconfigured"));
+            QCOMPARE(progress(), 0);
+            QVERIFY(rig.pty().received().isEmpty());
+            // The port stays open until it is chosen again, which closes it; opening it then
+            // starts a new configuration at 57600.
+            QVERIFY(rig.model().serialPort()->isOpen() && rig.model().setPortName(rig.pty().slavePath()));
+            QVERIFY(!rig.model().serialPort()->isOpen() && rig.model().openPort());
+            QCOMPARE(rig.pty().slaveBaudRate(), 57600);
+            QVERIFY(rig.configure());
+            return;
+        }
+        QVERIFY(rig.deliver("OK\r"));
+        rig.tick(start + 1200);
+        QCOMPARE(rig.takeBytes(State_Configuring::script),
+                 QByteArray("ATRE\rATAP2\rATRR 0xF\rATBD6\rATSH\rATSL\rATWR\rATCN\r"));
+        QCOMPARE(rig.model().newModuleList().count(), 0);
+        // Half the answers are not enough yet.
+        const QByteArray reply = answers.toLatin1().replace('|', '\r');
+        QVERIFY(rig.deliver(reply.left(12)));
+        rig.tick(start + 2000);
+        QVERIFY(rig.model().isConfiguring());
+        QVERIFY(rig.deliver(reply.mid(12)));
+        rig.tick(start + 3100);
+        rig.tick(start + 3100);
+        if (high) {
+            QCOMPARE(rig.stateName(), QStringLiteral("Acquiring"));
+            QCOMPARE(progress(), 100);
+            QCOMPARE(rig.pty().slaveBaudRate(), 57600);
+            QCOMPARE(rig.model().baseStationAddressHigh(), high);
+            QCOMPARE(rig.model().baseStationAddressLow(), low);
+            return;
+        }
+        QVERIFY(rig.model().isConfiguring());
+        rig.tick(start + 3101);
+        rig.tick(start + 3120);
+        QCOMPARE(rig.stateName(), QStringLiteral("Unconfigured"));
+        QVERIFY(rig.wroteNothing());
+    }
+
+    void commands_data()
+    {
+        QTest::addColumn<int>("gps"); // 8 latitude, 4 longitude, 2 course, 1 speed
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<char>("kind");
+        QTest::addColumn<Command>("command");
+        QTest::addColumn<QByteArray>("payload");
+        const Command fast = [](Model &m) { m.sendTiming(address, true); };
+        const Command timing = [](Model &m) { m.sendTiming(address, false); };
+        QTest::newRow("fast, no GPS") << 0 << 2 << 'P' << fast << bytes({0x23, 0x84, 0x01, 0xE4, 0x0D});
+        QTest::newRow("fast, all GPS") << 15 << 35 << 'P' << fast << bytes({0x23, 0x84, 0x01, 0xFF, 0x0D});
+        QTest::newRow("latitude, course") << 10 << 2 << 'P' << timing << bytes({0x23, 0x84, 0x02, 0xF6, 0x0D});
+        QTest::newRow("longitude, speed") << 5 << 2 << 'P' << timing << bytes({0x23, 0x84, 0x02, 0xED, 0x0D});
+        QTest::newRow("1 min is sent as 12") << 0 << 13 << 'P' << timing << bytes({0x23, 0x84, 0x0C, 0xE4, 0x0D});
+        QTest::newRow("60 min") << 0 << 24 << 'P' << timing << bytes({0x23, 0x84, 0x18, 0xE4, 0x0D});
+        QTest::newRow("'!' escaped") << 0 << 0x21 << 'P' << timing << bytes({0x23, 0x84, 0x21, 0x01, 0xE4, 0x0D});
+        QTest::newRow("'#' escaped") << 0 << 0x23 << 'P' << timing << bytes({0x23, 0x84, 0x21, 0x03, 0xE4, 0x0D});
+        QTest::newRow("compass") << 0 << 2 << 'P' << Command([](Model &m) { m.sendCompassCalibrationStart(address); })
+                                 << bytes({0x23, 0x92, 0x0D});
+        QTest::newRow("indoor on") << 0 << 2 << 'P' << Command([](Model &m) { m.sendIndoorOn(address); })
+                                   << bytes({0x23, 0x9B, 0x0D});
+        QTest::newRow("indoor off") << 0 << 2 << 'P' << Command([](Model &m) { m.sendIndoorOff(address); })
+                                    << bytes({0x23, 0x9C, 0x0D});
+        QTest::newRow("internal thermistor") << 0 << 2 << 'P'
+            << Command([](Model &m) { m.sendInternalThermistorCalibration(address); }) << bytes({0x23, 0x9F, 0x0D});
+        // Arguments of calibration commands are sent as they are, '#' and '!' included.
+        QTest::newRow("reference") << 0 << 2 << 'P'
+            << Command([](Model &m) { m.setReferenceTemperature(0x2321); m.sendThermistorReference(address); })
+            << bytes({0x23, 0xA1, 0x23, 0x21, 0x0D});
+        QTest::newRow("Beta") << 0 << 2 << 'P'
+            << Command([](Model &m) { m.setBeta(0x2123); m.sendThermistorBeta(address); })
+            << bytes({0x23, 0xA3, 0x21, 0x23, 0x0D});
+        // The kind of the current module decides between cup and pitot.
+        const Command anemometer = [](Model &m) {
+            m.setCalibrationType(1);
+            m.setCupCalibration(0x2321, -2);
+            m.sendAnemometerCalibration(address);
+        };
+        QTest::newRow("cup") << 0 << 2 << 'C' << anemometer << bytes({0x23, 0x99, 0x23, 0x21, 0xFE, 0x0D});
+        QTest::newRow("pitot") << 0 << 2 << 'P' << anemometer << bytes({0x23, 0x97, 0x0D});
+    }
+
+    void commands()
+    {
+        QFETCH(int, gps);
+        QFETCH(int, interval);
+        QFETCH(char, kind);
+        QFETCH(Command, command);
+        QFETCH(QByteArray, payload);
+        ModelRig rig(0, gps);
+        rig.model().setDataInterval(interval);
+        QVERIFY(rig.open());
+        rig.model().appendModule(new FlightModule(savedRecord("TX0001", address, kind), 0));
+        command(rig.model());
+        const QByteArray expected = buildTransmitRequest(address, payload);
+        QCOMPARE(rig.takeBytes(expected).toHex(' '), expected.toHex(' '));
     }
 };
 

@@ -88,7 +88,7 @@ void TestDataSetDelivery::everyMessageInExactlyOneSet()
     QList<qint64> addresses;
     for (int m = 0; m < modules; ++m)
         addresses << firstAddress + m;
-    QVERIFY(rig.acquireAndStop(addresses));
+    QVERIFY(rig.loadAndStop(addresses));
 
     const QString logPath = TestSupport::sandboxPath() + QStringLiteral("/delivery.csv");
     LogFile log(&model);
@@ -124,7 +124,7 @@ void TestDataSetDelivery::everyMessageInExactlyOneSet()
             const int m = step.section(QLatin1Char('@'), 0, 0).toInt();
             const int second = step.section(QLatin1Char('@'), 1, 1).toInt();
             const quint16 pressure = quint16(9000 + ++sent);
-            QVERIFY(rig.deliverFrom(addresses.at(m), Radio::dataAt(12, 0, second, pressure)));
+            QVERIFY(rig.deliverFrom(addresses.at(m), dataAt(12, 0, second, pressure)));
             lastPressure[m] = QString::number(pressure / 10.0, 'f', 1);
         }
     }

@@ -31,14 +31,8 @@ inline QByteArray word(int value)
 inline QByteArray escape(const QByteArray &raw)
 {
     QByteArray out;
-    for (const char c : raw) {
-        if (c == '#' || c == '!') {
-            out.append('!');
-            out.append(char(c ^ 0x20));
-        } else {
-            out.append(c);
-        }
-    }
+    for (const char c : raw)
+        out.append(c == '#' || c == '!' ? QByteArray(1, '!') + char(c ^ 0x20) : QByteArray(1, c));
     return out;
 }
 
@@ -86,17 +80,7 @@ struct DataFields
 // course 359, 12.3 knots.
 inline DataFields allGroups()
 {
-    DataFields d;
-    d.flags = 0xFF;
-    d.hours = 7;
-    d.minutes = 5;
-    d.seconds = 59;
-    d.latitude = {4807, 2500, 'N'};
-    d.longitude = {1131, 0, 'W'};
-    d.altitude = -5;
-    d.course = 359;
-    d.groundSpeed = 123;
-    return d;
+    return {10132, 2953, 456, 270, 50, 1205, 0xFF, 7, 5, 59, {4807, 2500, 'N'}, {1131, 0, 'W'}, -5, 359, 123};
 }
 
 inline QByteArray position(const Position &p)
@@ -108,27 +92,13 @@ inline QByteArray position(const Position &p)
 // contents flags byte that differs from the groups actually appended.
 inline QByteArray dataPayload(const DataFields &d, int flagsOnWire)
 {
-    QByteArray p;
-    p.append('\0');
-    p += word(d.pressure) + word(d.temperature) + word(d.humidity) + word(d.windDirection)
-         + word(d.windSpeed) + word(d.supply);
-    p.append(char(flagsOnWire));
-    if (d.flags & 0x80)
-        p.append(char(d.hours));
-    if (d.flags & 0x40)
-        p.append(char(d.minutes));
-    if (d.flags & 0x20)
-        p.append(char(d.seconds));
-    if (d.flags & 0x10)
-        p += position(d.latitude);
-    if (d.flags & 0x08)
-        p += position(d.longitude);
-    if (d.flags & 0x04)
-        p += word(d.altitude);
-    if (d.flags & 0x02)
-        p += word(d.course);
-    if (d.flags & 0x01)
-        p += word(d.groundSpeed);
+    const QByteArray groups[] = {bytes({d.hours}), bytes({d.minutes}), bytes({d.seconds}),
+                                 position(d.latitude), position(d.longitude), word(d.altitude),
+                                 word(d.course), word(d.groundSpeed)};
+    QByteArray p = '\0' + word(d.pressure) + word(d.temperature) + word(d.humidity)
+                   + word(d.windDirection) + word(d.windSpeed) + word(d.supply) + char(flagsOnWire);
+    for (int bit = 7; bit >= 0; --bit) // from the hours (bit 7) to the ground speed (bit 0)
+        p += d.flags & (1 << bit) ? groups[7 - bit] : QByteArray();
     return p;
 }
 
@@ -150,8 +120,7 @@ inline QByteArray compassSamples(const QByteArray &samples)
 // A receive frame (0x90) from the radio at source carrying payload, escaped and checksummed.
 inline QByteArray receiveFrame(qint64 source, const QByteArray &payload)
 {
-    return wrapApiFrame(char(0x90) + bigEndianBytes64(source) + bytes({0xFF, 0xFE, 0x01})
-                        + payload);
+    return wrapApiFrame(char(0x90) + bigEndianBytes64(source) + bytes({0xFF, 0xFE, 0x01}) + payload);
 }
 
 } // namespace ModuleBytes

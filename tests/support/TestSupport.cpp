@@ -11,17 +11,6 @@ namespace {
 
 QTemporaryDir *sandbox = nullptr;
 
-void setEnv(const char *name, const QString &value)
-{
-    qputenv(name, QFile::encodeName(value));
-}
-
-void removeSandbox()
-{
-    delete sandbox;
-    sandbox = nullptr;
-}
-
 } // namespace
 
 namespace TestSupport {
@@ -31,25 +20,23 @@ void isolateEnvironment()
     if (sandbox)
         return;
     sandbox = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/ventrolla-test-XXXXXX"));
-    std::atexit(removeSandbox);
+    std::atexit([] { delete sandbox; });
     const QString root = sandbox->path();
-    for (const char *sub : {"config", "data", "cache", "runtime", "tmp"})
-        QDir(root).mkpath(QString::fromLatin1(sub));
-    QFile::setPermissions(root + QStringLiteral("/runtime"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    setEnv("HOME", root);
-    setEnv("XDG_CONFIG_HOME", root + QStringLiteral("/config"));
-    setEnv("XDG_DATA_HOME", root + QStringLiteral("/data"));
-    setEnv("XDG_CACHE_HOME", root + QStringLiteral("/cache"));
-    setEnv("XDG_RUNTIME_DIR", root + QStringLiteral("/runtime"));
     // Temporary files and local socket names (which live in the temporary folder) stay apart
     // from those of other test programs running at the same time.
-    setEnv("TMPDIR", root + QStringLiteral("/tmp"));
-
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, root + QStringLiteral("/config"));
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root + QStringLiteral("/config"));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, root + QStringLiteral("/system"));
-    QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, root + QStringLiteral("/system"));
+    const std::pair<const char *, const char *> folders[] = {
+        {"HOME", ""}, {"XDG_CONFIG_HOME", "/config"}, {"XDG_DATA_HOME", "/data"},
+        {"XDG_CACHE_HOME", "/cache"}, {"XDG_RUNTIME_DIR", "/runtime"}, {"TMPDIR", "/tmp"}};
+    for (const auto &[variable, folder] : folders) {
+        QDir(root).mkpath(root + QLatin1String(folder));
+        qputenv(variable, QFile::encodeName(root + QLatin1String(folder)));
+    }
+    QFile::setPermissions(root + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        QSettings::setPath(format, QSettings::UserScope, root + QStringLiteral("/config"));
+        QSettings::setPath(format, QSettings::SystemScope, root + QStringLiteral("/system"));
+    }
     QCoreApplication::setOrganizationName(QStringLiteral("Corvanel"));
     QCoreApplication::setApplicationName(QStringLiteral("Ventrolla"));
 }
