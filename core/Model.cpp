@@ -308,6 +308,12 @@ void Model::onSerialPortError(QSerialPort::SerialPortError error)
     if (!fatal || !serialPort_->isOpen())
         return;
     serialPort_->close();
+    // Nothing already received is lost: values that reached the table since the last data set
+    // go out as one more set. Then the application is back where Acquire opens the port again
+    // (the modules stay in the table), instead of a state that can no longer reach the radio.
+    if (currentState_ == states_.running)
+        states_.running->closeDataSet();
+    states_.unconfigured->enter();
     emit baseStationLost();
 }
 

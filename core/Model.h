@@ -239,7 +239,8 @@ signals:
     void dataSetReady(const QDateTime &dataTime);
     void xdataReady(const QDateTime &dataTime, int dataRow);
     void highWindAlertDetected(int windspeed);
-    // The serial port failed for good (device removed) and was closed.
+    // The serial port failed for good (device removed) and was closed; the model is back in
+    // State_Unconfigured with its modules, so Acquire opens the port again.
     void baseStationLost();
 
 private slots:

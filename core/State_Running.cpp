@@ -133,14 +133,19 @@ void State_Running::stop()
     // Values that reached the table since the last set (a set still open, or the first message
     // of a new time, which closes the old set but opens none) would otherwise never be logged
     // nor streamed: they go out as one last set.
+    closeDataSet();
+    if (model->currentState() != this)
+        return; // a listener has stopped the run already
+    model->states().stopping->enter();
+}
+
+void State_Running::closeDataSet()
+{
     dataSetTimer.stop();
     if (unannouncedData) {
         lastTime.clear();
         announceDataSet();
-        if (model->currentState() != this)
-            return; // a listener has stopped the run already
     }
-    model->states().stopping->enter();
 }
 
 bool State_Running::canClearSavedModules()

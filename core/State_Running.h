@@ -24,6 +24,9 @@ public:
     bool canClearSavedModules() override;
     void clearSavedModules() override;
 
+    // Announces, as one more set, the values that reached the table since the last set, if any.
+    void closeDataSet();
+
 private:
     void announceDataSet();
     void refreshTable();

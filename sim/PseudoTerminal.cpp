@@ -44,6 +44,8 @@ bool PseudoTerminal::open()
 {
     if (masterFd >= 0)
         return true;
+    if (slaveFd >= 0) // a pair whose master was closed: a new device takes its place
+        ::close(slaveFd);
     char name[256] = {};
     if (::openpty(&masterFd, &slaveFd, name, nullptr, nullptr) != 0) {
         masterFd = slaveFd = -1;

@@ -112,9 +112,12 @@ void Recorder::onStateEntered(State *state)
     if (phase == Phase::Done)
         return;
     if (state == states.unconfigured) {
-        report(QStringLiteral("The base station could not be configured. Make sure it is turned "
-                              "on and try again."));
-        finish(ConfigurationFailed);
+        // Later than configuration, this is the base station lost: baseStationLost() follows.
+        if (phase == Phase::Configuring) {
+            report(QStringLiteral("The base station could not be configured. Make sure it is "
+                                  "turned on and try again."));
+            finish(ConfigurationFailed);
+        }
     } else if (state == states.acquiring && phase == Phase::Configuring) {
         phase = Phase::Acquiring;
         acquireTimer.start(options.acquireSeconds * 1000);

@@ -60,7 +60,8 @@ void TestDataSetDelivery::everyMessageInExactlyOneSet_data()
 {
     QTest::addColumn<int>("modules");
     // "m@s": module m reports UTC second s (with a pressure of its own); "T": the 500 ms
-    // set-closing tick; "!": the next announcement stops the run from inside; "S": Stop.
+    // set-closing tick; "!": the next announcement stops the run from inside; "S": Stop; "L":
+    // the base station is lost (its device goes away).
     QTest::addColumn<QString>("events");
     QTest::addColumn<int>("sets");
 
@@ -75,6 +76,7 @@ void TestDataSetDelivery::everyMessageInExactlyOneSet_data()
         << 3 << "0@1 1@1 2@1 0@2 1@2 2@2 0@3 S" << 3;
     QTest::newRow("three, Stop inside the tick's announcement") << 3 << "0@1 1@1 ! 2@1 T" << 1;
     QTest::newRow("three, Stop inside Stop's announcement") << 3 << "0@1 1@1 ! S" << 1;
+    QTest::newRow("three, base station lost after a new time") << 3 << "0@1 1@1 2@1 0@2 L" << 2;
 }
 
 void TestDataSetDelivery::everyMessageInExactlyOneSet()
@@ -118,6 +120,12 @@ void TestDataSetDelivery::everyMessageInExactlyOneSet()
             model.stop();
         } else if (step == QLatin1String("T")) {
             rig.invoke("onSingleShotTimer");
+        } else if (step == QLatin1String("L")) {
+            QSignalSpy lost(&model, &Model::baseStationLost);
+            rig.pty().closeMaster();
+            QVERIFY(lost.wait(2000));
+            QCOMPARE(rig.stateName(), QStringLiteral("Unconfigured"));
+            QCOMPARE(model.rowCount(), modules);
         } else if (step == QLatin1String("!")) {
             stopInside = true;
         } else {
@@ -128,7 +136,7 @@ void TestDataSetDelivery::everyMessageInExactlyOneSet()
             lastPressure[m] = QString::number(pressure / 10.0, 'f', 1);
         }
     }
-    QVERIFY(model.isStopping());
+    QVERIFY(!model.isRunning());
 
     const QList<QByteArray> logged = logDataLines(logPath);
     const QList<QByteArray> streamed = streamLines(client, sets);
