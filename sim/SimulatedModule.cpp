@@ -613,8 +613,6 @@ bool SimulatedModule::solutionFits(const QByteArray &text) const
 {
     if (!isSolutionText(text))
         return false;
-    if (!settings_.checksSolution)
-        return true;
     double v[9];
     for (int i = 0; i < 9; ++i)
         v[i] = solutionValue(text.mid(8 * i, 8));
@@ -675,7 +673,10 @@ QByteArray SimulatedModule::dataMessage(qint64 stampMs)
     appendWord(payload, tenths(air.windSpeedMs * (1.0 + noise(0.08)), 0, 6553.5));
     appendWord(payload, int(std::lround(supply * 100.0)));
 
-    const quint8 available = timeGroups | altitudeGroup | (settings_.gps ? gpsGroups : 0);
+    // At the one-second interval the module has no time to read position, course and speed
+    // from its GPS receiver: those four groups stay out whatever the selection asks for.
+    const bool gpsGroupsSent = settings_.gps && reportInterval != 1;
+    const quint8 available = timeGroups | altitudeGroup | (gpsGroupsSent ? gpsGroups : 0);
     const quint8 contents = selection & available;
     payload.append(char(contents));
     // Indoors the contents byte still tells what would be sent, but no group follows it.

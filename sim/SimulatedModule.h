@@ -49,9 +49,6 @@ public:
         bool ignoresStop = false;  // fault: pays no attention to the stop packet
         CalibrationFault calibrationFault = CalibrationFault::None;
         int compassSamples = compassSampleCount; // fewer: the compass stream stops early
-        // Compares a compass solution with its own magnetometer before it accepts it; without,
-        // any well-formed solution is taken.
-        bool checksSolution = false;
         // Wall-clock floor of the wait before the first compass sample: the ground station
         // ignores the module for ten seconds of its own time, which --speed does not shorten.
         int compassWaitMs = 0;

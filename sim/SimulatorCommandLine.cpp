@@ -277,13 +277,11 @@ bool SimulatorCommandLine::readModules()
     }
 
     // Identifiers and addresses left open get the simulator's defaults; name them here already
-    // so that the fault options can refer to them. The program's modules check a compass
-    // solution against their own magnetometer.
+    // so that the fault options can refer to them.
     for (int i = 0; i < settings_.modules.size(); ++i) {
         SimulatedModule::Settings &module = settings_.modules[i];
         if (module.identifier.isEmpty())
             module.identifier = QStringLiteral("TX%1").arg(i + 1, 4, 10, QLatin1Char('0'));
-        module.checksSolution = true;
         module.compassWaitMs = compassWaitMs;
     }
 

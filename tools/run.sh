@@ -109,8 +109,8 @@ client_pid=$!
 
 # The simulated modules send latitude, longitude, course and speed only from the two-second
 # interval on.
-echo "Recording: ventrolla-record --port $port --modules 3 --interval 2 --gps latitude,longitude,course,speed --duration 12"
-"$build/app/record/ventrolla-record" --port "$port" --modules 3 --interval 2 \
+echo "Recording: ventrolla-record --port $port --modules 3 --interval 2s --gps latitude,longitude,course,speed --duration 12"
+"$build/app/record/ventrolla-record" --port "$port" --modules 3 --interval 2s \
     --gps latitude,longitude,course,speed --log "$demo/sounding.csv" \
     --comment "demonstration" --duration 12
 

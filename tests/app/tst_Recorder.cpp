@@ -71,7 +71,7 @@ struct Run
     // modules 0: no --modules, acquisition ends after two seconds.
     void startRecorder(int modules, const QStringList &more = {})
     {
-        QStringList arguments{"--port", port, "--interval", "1", "--log", logPath(), "--acquire-time"};
+        QStringList arguments{"--port", port, "--interval", "2s", "--log", logPath(), "--acquire-time"};
         arguments << (modules ? QStringList{"20", "--modules", QString::number(modules)} : QStringList{"2"});
         startRaw(arguments + more);
     }
