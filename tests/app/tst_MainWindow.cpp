@@ -18,13 +18,16 @@
 #include "core/State_Unconfigured.h"
 #include "link/State_Configuring.h"
 #include "link/FlightModule.h"
+#include "output/LogFile.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableView>
 #include <QtTest>
 
@@ -48,9 +51,25 @@ QString labelText(MainWindow &window, const char *name)
     return window.findChild<QLabel *>(QLatin1String(name))->text();
 }
 
-QImage ledOf(MainWindow &window)
+QImage ledOf(MainWindow &window, const char *name = "stateLed")
 {
-    return window.findChild<QLabel *>(QStringLiteral("stateLed"))->pixmap(Qt::ReturnByValue).toImage();
+    return window.findChild<QLabel *>(QLatin1String(name))->pixmap(Qt::ReturnByValue).toImage();
+}
+
+QAction *action(MainWindow &window, const char *name)
+{
+    return window.findChild<QAction *>(QLatin1String(name));
+}
+
+// The warning boxes that do not hold the event loop, newest last.
+QMessageBox *shownBox(MainWindow &window)
+{
+    const QList<QMessageBox *> boxes = window.findChildren<QMessageBox *>();
+    for (int i = boxes.size() - 1; i >= 0; --i) {
+        if (boxes[i]->isVisible())
+            return boxes[i];
+    }
+    return nullptr;
 }
 
 QImage ledImage(const QString &colour)
@@ -218,6 +237,105 @@ private slots:
         QTest::keyClick(dialog, Qt::Key_Escape);
         QVERIFY(!model->isAcquiring());
         QVERIFY(!dialog->isVisible());
+    }
+
+    // Begin, pause and stop a log from the Log menu, its panel and actions at each step; the
+    // log-close question before acquiring, answered both ways; the settings of the tabs and the
+    // log folder.
+    void logMenuAndPanel()
+    {
+        auto window = openWindow();
+        window->show();
+        Model *model = modelOf(*window);
+        auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("graphTabs"));
+        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->tabText(0) + tabs->tabText(1) + tabs->tabText(2),
+                 QStringLiteral("ModulePressureAltitude"));
+        QCOMPARE(tabs->currentIndex(), 0);
+        model->appendModule(new FlightModule(0x0013A20000000100, 0, 0));
+        model->states().stopped->enter();
+
+        const auto logState = [&] {
+            QString enabled;
+            for (const char *name : {"action_Begin_Logging", "action_Comment", "action_Pause_Log",
+                                     "action_Stop_Logging"})
+                enabled += action(*window, name)->isEnabled() ? '1' : '0';
+            return enabled + (action(*window, "action_Pause_Log")->isChecked() ? " checked " : " ")
+                   + labelText(*window, "logText");
+        };
+        QCOMPARE(logState(), QStringLiteral("1000 Log Stopped"));
+        QCOMPARE(ledOf(*window, "logLed"), ledImage(QStringLiteral("red")));
+
+        const QString folder = TestSupport::sandboxPath();
+        answerModal([&](QWidget *modal) {
+            auto *dialog = qobject_cast<QFileDialog *>(modal);
+            dialog->selectFile(folder + QStringLiteral("/sounding"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        action(*window, "action_Begin_Logging")->trigger();
+        QVERIFY(QFile::exists(folder + QStringLiteral("/sounding.csv")));
+        QCOMPARE(logState(), QStringLiteral("0111 Logging"));
+        QCOMPARE(ledOf(*window, "logLed"), ledImage(QStringLiteral("green")));
+        action(*window, "action_Pause_Log")->trigger();
+        QCOMPARE(logState(), QStringLiteral("0111 checked Log Paused"));
+        QCOMPARE(ledOf(*window, "logLed"), ledImage(QStringLiteral("yellow")));
+
+        MessageSeen seen;
+        for (const auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+            answerMessage(seen, answer);
+            action(*window, "action_Acquire")->trigger();
+            QCOMPARE(seen.title, QStringLiteral("Close log file?"));
+            QCOMPARE(seen.text, QStringLiteral("The current operation requires closing the "
+                                               "current log file. Ok to continue?"));
+            QCOMPARE(seen.defaultButton, QMessageBox::Cancel);
+            // Cancel starts nothing; Ok closes the log and acquires.
+            QCOMPARE(model->isStarting(), answer == QDialogButtonBox::Ok);
+        }
+        QCOMPARE(logState(), QStringLiteral("1000 Log Stopped"));
+
+        tabs->setCurrentIndex(2);
+        window.reset();
+        QSettings settings;
+        QCOMPARE(settings.value(QStringLiteral("MainWindow/activeTab")).toInt(), 2);
+        QCOMPARE(settings.value(QStringLiteral("LogFile/directory")).toString(),
+                 QDir(folder).absolutePath());
+    }
+
+    // The alert box names the threshold, is not refreshed while shown, and its OK disarms the
+    // alert; a failed log write and a lost base station are told at once (without holding the
+    // data coming in: an answer is not needed for the test to go on).
+    void alertAndWarnings()
+    {
+        auto window = openWindow();
+        window->show();
+        Model *model = modelOf(*window);
+        action(*window, "actionActivate_High_Wind")->trigger();
+        QVERIFY(model->isHighWindAlertActive());
+        model->emitHighWindAlert(12);
+        QMessageBox *alert = shownBox(*window);
+        QVERIFY(alert);
+        QCOMPARE(alert->windowTitle(), QStringLiteral("High Wind Alert!"));
+        QCOMPARE(alert->text(), QStringLiteral("Wind speeds greater than 10 knots were detected!"));
+        model->setHighWindThreshold(20);
+        model->emitHighWindAlert(25);
+        QCOMPARE(alert->text(), QStringLiteral("Wind speeds greater than 10 knots were detected!"));
+        alert->button(QMessageBox::Ok)->click();
+        QVERIFY(!model->isHighWindAlertActive() && !alert->isVisible());
+        QVERIFY(action(*window, "actionActivate_High_Wind")->isEnabled());
+
+        auto *log = window->findChild<LogFile *>();
+        QVERIFY(log->begin(TestSupport::sandboxPath() + QStringLiteral("/full.csv")));
+        emit log->writeFailed(QStringLiteral("No space left on device"));
+        QMessageBox *box = shownBox(*window);
+        QVERIFY(box && box->text().contains(QStringLiteral("full.csv"))
+                && box->text().contains(QStringLiteral("No space left on device"))
+                && box->text().contains(QStringLiteral("new log")));
+        box->close();
+
+        model->setPortName(QStringLiteral("/dev/ttyVENTROLLA3"));
+        emit model->baseStationLost();
+        box = shownBox(*window);
+        QVERIFY(box && box->text().contains(QStringLiteral("ttyVENTROLLA3")));
     }
 
     void messagesToTheUser()
