@@ -1,0 +1,164 @@
+// The configuration window in one session against the simulator: its controls, progress bar and
+// close check at every step, every way into a calibration, closing, opening again and quitting.
+
+#include "BaseStationSimulator.h"
+#include "ModalAnswer.h"
+#include "TestSupport.h"
+
+#include "app/AcquireDialog_DynamicAltitude.h"
+#include "config/CalibFinishDialog.h"
+#include "config/ModuleConfigWindow.h"
+#include "core/Model.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+static QPointer<QTimer> armed; // the answer waiting for the next modal window
+
+// Answers the modal windows in turn, noting their titles ("(default?)" where Cancel is offered
+// but not the default). A step sets fields ("name=value;") and presses a standard or a named
+// button; a window beyond the steps is shut.
+static void answerInTurn(QStringList &titles, QStringList steps)
+{
+    delete armed;
+    armed = answerModal([&titles, steps](QWidget *modal) mutable {
+        armed.clear();
+        const auto *box = qobject_cast<QMessageBox *>(modal);
+        const QAbstractButton *cancel = box ? box->button(QMessageBox::Cancel) : nullptr;
+        titles << modal->windowTitle() + (cancel && box->defaultButton() != cancel ? " (default?)" : "");
+        QStringList actions = steps.isEmpty() ? QStringList{""} : steps.takeFirst().split(';');
+        const QString press = actions.takeLast();
+        for (const QString &field : qAsConst(actions)) {
+            QWidget *input = modal->findChild<QWidget *>(field.section('=', 0, 0));
+            input->setProperty(input->inherits("QLineEdit") ? "text" : "value", field.section('=', 1));
+        }
+        answerInTurn(titles, steps);
+        const int button =
+            QMetaEnum::fromType<QDialogButtonBox::StandardButtons>().keyToValue(qPrintable(press));
+        if (press.isEmpty())
+            modal->close();
+        else if (button >= 0)
+            clickButton(modal, QDialogButtonBox::StandardButton(button));
+        else
+            modal->findChild<QPushButton *>(press)->click();
+    });
+}
+
+class TestModuleConfigWindow : public SettingsTestCase
+{
+    Q_OBJECT
+
+private slots:
+    void sessionAgainstTheSimulator()
+    {
+        BaseStationSimulator::Settings settings;
+        settings.guardTimeMs = 100; // the model's clock below runs four times real time
+        settings.powerOnDelayMs = 0;
+        settings.powerOnIntervalMs = 60;
+        settings.speed = 100;
+        settings.modules = {{'D', "SIM-D"}, {'P', "SIM-P"}}; // cups and a thermistor; pitot alone
+        BaseStationSimulator simulator(settings);
+        QVERIFY(simulator.start());
+        Model model(0, 0, false, false, false, false);
+        QElapsedTimer wall;
+        wall.start();
+        qint64 frozen = -1; // then no time limit of a calibration runs out on a slow machine
+        model.setClock([&] { return frozen >= 0 ? frozen : wall.elapsed() * 4; });
+        ModuleConfigWindow window(&model);
+        QSignalSpy closing(&window, &ModuleConfigWindow::closing);
+        auto *result = window.findChild<CalibFinishDialog *>();
+        const auto click = [&window](const QString &name) {
+            QTest::mouseClick(window.findChild<QAbstractButton *>(name), Qt::LeftButton);
+        };
+        const auto acknowledge = [&window, result] {
+            QTRY_VERIFY_WITH_TIMEOUT(result->isVisible(), 5000);
+            QCOMPARE(result->windowTitle(), QStringLiteral("Calibration Succeeded"));
+            QVERIFY(!window.close() && window.isVisible()); // not while the outcome is on show
+            clickButton(result, QDialogButtonBox::Ok);
+        };
+        // Which controls are enabled ('1', in the order below), the module shown '|' the progress
+        // label and bar (maximum/value while shown); with all controls disabled, a close request.
+        const auto expect = [&](const QString &enabled, const QString &shown) {
+            QString seen;
+            for (const QString &name : QString("acquire clearModule compassRadio anemometerRadio "
+                                               "thermistorRadio calibrate indoorToggle nextModule "
+                                               "previousModule help").split(' '))
+                seen += window.findChild<QWidget *>(name + "Button")->isEnabled() ? '1' : '0';
+            QCOMPARE(seen, enabled + '1');
+            auto *bar = window.findChild<QProgressBar *>("progressBar");
+            QCOMPARE(window.findChild<QLabel *>("moduleDisplay")->text() + '|'
+                         + window.findChild<QLabel *>("progressBarLabel")->text()
+                         + (bar->isVisible() ? QString(" %1/%2").arg(bar->maximum()).arg(bar->value()) : ""),
+                     shown);
+            if (!enabled.contains('1'))
+                QVERIFY(!window.close() && window.isVisible());
+        };
+        window.show();
+
+        QStringList titles;
+        answerInTurn(titles, {"portEntry=/nonexistent/radio;Ok", "Ok"}); // the port does not open
+        click("acquireButton");
+        answerInTurn(titles, {"portEntry=" + simulator.portName() + ";Ok"});
+        click("acquireButton");
+        QCOMPARE(titles, QStringList({"Serial Port Selection", "Warning", "Serial Port Selection"}));
+        expect("000000000", "<None>|"); // configuring the radio
+        auto *acquiring = window.findChild<AcquireDialog_DynamicAltitude *>();
+        QTRY_VERIFY_WITH_TIMEOUT(acquiring->isVisible(), 5000);
+        expect("000000000", "<None>|Searching for new modules... 0/0");
+        QTRY_COMPARE_WITH_TIMEOUT(model.rowCount(), 2, 5000);
+        QTest::mouseClick(acquiring->findChild<QPushButton *>("okButton"), Qt::LeftButton);
+        expect("111101101", "SIM-P|"); // no thermistor
+        click("previousModuleButton");
+        expect("111111110", "SIM-D|");
+
+        // Module, choice, answers to the modal windows and their titles ('|' between them), then the
+        // state, type and thermistor option, cup constants, reference temperature and Beta.
+        const struct { const char *module, *choice, *steps, *titles, *outcome; } ways[] = {
+            {"SIM-D", "anemometer", "Yes|slopeSpinBox=0.5;offsetSpinBox=0.25;Ok",
+             "Calibrate Cup Anemometer?|Calibration Input", "Calibrating_Anemometer 10 500/25 0/0"},
+            {"SIM-D", "anemometer", "Cancel", "Calibrate Cup Anemometer?", "Stopped 10 500/25 0/0"},
+            {"SIM-P", "anemometer", "", "", "Calibrating_Anemometer 10 500/25 0/0"}, // pitot
+            {"SIM-D", "thermistor", "Cancel", "Thermistor Options", "Stopped 10 500/25 0/0"},
+            {"SIM-D", "thermistor", "autoCalibButton|Ok",
+             "Thermistor Options|Temperature Equilibrated?", "Calibrating_Thermistor 20 500/25 0/0"},
+            {"SIM-D", "thermistor", "manualCalibButton|Ok|Ok", // at 0 degrees Celsius
+             "Thermistor Options|Temperature Equilibrated?|Thermistor Calibration",
+             "Calibrating_Thermistor 21 500/25 27315/0"},
+            {"SIM-D", "thermistor", "changeBetaButton|passwordEdit=7319;Ok|Ok",
+             "Thermistor Options|Thermistor Beta Password|Edit Beta Value",
+             "Calibrating_Thermistor 22 500/25 27315/3068"},
+            {"SIM-P", "thermistor", "", "", "Stopped 22 500/25 27315/3068"}, // kept, but no thermistor
+        };
+        frozen = wall.elapsed() * 4;
+        for (const auto &way : ways) {
+            click(way.module == QLatin1String("SIM-D") ? "previousModuleButton" : "nextModuleButton");
+            click(QLatin1String(way.choice) + "RadioButton");
+            QStringList seen;
+            answerInTurn(seen, QString(way.steps).split('|', Qt::SkipEmptyParts));
+            click("calibrateButton");
+            QCOMPARE(seen.join('|'), QString(way.titles));
+            QCOMPARE(QString("%1 %2%3 %4/%5 %6/%7").arg(model.stateName(model.currentState()))
+                         .arg(model.calibrationType()).arg(model.thermistorOption())
+                         .arg(model.cupSlope()).arg(model.cupOffset())
+                         .arg(model.referenceTemperature()).arg(model.beta()), QString(way.outcome));
+            if (model.isCalibrating())
+                acknowledge();
+        }
+        QVERIFY(window.close() && !window.isForceClosing() && closing.count() == 1);
+
+        // Opened again, it shows what changed meanwhile; quitting closes it even during a calibration.
+        model.clearModule();
+        window.show();
+        expect("111111100", "SIM-D|");
+        click("compassRadioButton");
+        click("calibrateButton");
+        frozen += 1600;
+        QMetaObject::invokeMethod(&model, "onFastTimer");
+        expect("000000000", "SIM-D|Waiting 10 seconds... 100/16");
+        window.forceClose();
+        QVERIFY(!window.isVisible() && window.isForceClosing() && closing.count() == 2);
+    }
+};
+
+VENTROLLA_GUI_TEST_MAIN(TestModuleConfigWindow)
+#include "tst_ModuleConfigWindow.moc"
