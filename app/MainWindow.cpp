@@ -4,6 +4,7 @@
 #include "app/AcquireDialog_DynamicAltitude.h"
 #include "app/ModuleTableView.h"
 #include "app/SetupDialog.h"
+#include "config/ModuleConfigWindow.h"
 #include "core/Model.h"
 #include "graph/AltitudeGraphScene.h"
 #include "graph/AxisDialog.h"
@@ -116,6 +117,9 @@ MainWindow::MainWindow(QWidget *parent)
     alertDialog = new HighWindAlertDialog(this);
     connect(alertDialog, &HighWindAlertDialog::userAcknowledgedWindAlert, this,
             &MainWindow::onUserAcknowledgedWindAlert);
+    configWindow = new ModuleConfigWindow(model, this);
+    connect(configWindow, &ModuleConfigWindow::closing, this,
+            &MainWindow::moduleConfigWindowClosing);
     buildGraphTabs();
 
     // 7. The table of modules, the lowest pane.
@@ -374,6 +378,27 @@ void MainWindow::on_action_Exit_triggered()
     close();
 }
 
+void MainWindow::on_action_Module_Config_triggered()
+{
+    // The configuration window takes the model over until it closes.
+    disconnect(model, &Model::statusChanged, this, &MainWindow::update);
+    for (QAction *moduleAction : qAsConst(moduleActions))
+        moduleAction->setEnabled(false);
+    configWindow->show();
+    configWindow->raise();
+}
+
+void MainWindow::moduleConfigWindowClosing()
+{
+    if (configWindow->isForceClosing())
+        return; // quitting
+    model->setConfigMode(0);
+    connect(model, &Model::statusChanged, this, &MainWindow::update);
+    update();
+    updateLogMenu();
+    updateStatusBar();
+}
+
 void MainWindow::on_action_Begin_Logging_triggered()
 {
     if (logFileDialog->exec() != QDialog::Accepted)
@@ -484,10 +509,12 @@ void MainWindow::closeEvent(QCloseEvent *event)
            "powered off before the system can be run again.\r\n"
            "Really Quit?"),
         QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
-    if (answer == QMessageBox::Ok)
+    if (answer == QMessageBox::Ok) {
+        configWindow->forceClose();
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 void MainWindow::changeEvent(QEvent *event)

@@ -19,6 +19,7 @@ class HighWindAlertService;
 class LogCommentDialog;
 class LogFile;
 class Model;
+class ModuleConfigWindow;
 class ModuleGraphScene;
 class PressureGraphScene;
 class ProgressDialog;
@@ -54,6 +55,7 @@ public slots:
     void update();
     void updateLogMenu();
     void updateStatusBar();
+    void moduleConfigWindowClosing();
     void onHighWindDetected(int windspeed);
 
 protected:
@@ -70,6 +72,7 @@ private slots:
     void on_actionData_Interval_triggered();
     void on_action_About_triggered();
     void on_action_Exit_triggered();
+    void on_action_Module_Config_triggered();
     void on_action_Begin_Logging_triggered();
     void on_action_Comment_triggered();
     void on_action_Pause_Log_triggered(bool checked);
@@ -114,6 +117,7 @@ private:
     LogCommentDialog *logCommentDialog = nullptr;
     SetHighWindThresholdDialog *thresholdDialog = nullptr;
     HighWindAlertDialog *alertDialog = nullptr;
+    ModuleConfigWindow *configWindow = nullptr;
     // The actions that act on modules, all disabled while the configuration window has them.
     QList<QAction *> moduleActions;
 

@@ -8,7 +8,9 @@
 #include "app/AcquireDialog_DynamicAltitude.h"
 #include "app/MainWindow.h"
 #include "app/SetupDialog.h"
+#include "config/ModuleConfigWindow.h"
 #include "core/Model.h"
+#include "config/State_CalibrationDelay.h"
 #include "core/State_Acquiring.h"
 #include "core/State_Running.h"
 #include "core/State_Starting.h"
@@ -336,6 +338,42 @@ private slots:
         emit model->baseStationLost();
         box = shownBox(*window);
         QVERIFY(box && box->text().contains(QStringLiteral("ttyVENTROLLA3")));
+    }
+
+    // While the configuration window is open it has the modules: the main window's module
+    // commands stay disabled whatever the state allows, until the window closes. Quitting
+    // closes it too, whatever it is doing.
+    void configurationWindowTakesTheModules()
+    {
+        auto window = openWindow();
+        window->show();
+        Model *model = modelOf(*window);
+        auto *config = window->findChild<ModuleConfigWindow *>();
+        model->appendModule(new FlightModule(0x0013A20000000100, 0, 0));
+        model->states().stopped->enter();
+        QVERIFY(action(*window, "action_Run")->isEnabled());
+
+        action(*window, "action_Module_Config")->trigger();
+        QVERIFY(config->isVisible());
+        QCOMPARE(model->configMode(), 1);
+        model->emitStatusChanged();
+        for (const char *name : {"action_Acquire", "action_Run", "actionData_Interval",
+                                 "action_Module_Config", "actionReset"})
+            QVERIFY2(!action(*window, name)->isEnabled(), name);
+        QVERIFY(action(*window, "action_Begin_Logging")->isEnabled());
+
+        config->close();
+        QCOMPARE(model->configMode(), 0);
+        QVERIFY(action(*window, "action_Run")->isEnabled());
+
+        action(*window, "action_Module_Config")->trigger();
+        model->states().calibrationDelay->enter(); // a flow the window will not leave
+        config->close();
+        QVERIFY(config->isVisible());
+        MessageSeen seen;
+        answerMessage(seen, QDialogButtonBox::Ok);
+        window->close();
+        QVERIFY(!config->isVisible() && !window->isVisible());
     }
 
     void messagesToTheUser()
