@@ -68,7 +68,7 @@ void TestGraphAxes::textForm()
     GraphAxis read;
     QCOMPARE(read.fromString(text), accepted);
     QCOMPARE(read.toString(), axis);
-    QCOMPARE(read.intervalSize(), intervalSize);
+    QCOMPARE(read.gridIntervalSize(), intervalSize);
 }
 
 void TestGraphAxes::storedAxesAreReadAndWrittenBack()
@@ -82,7 +82,7 @@ void TestGraphAxes::storedAxesAreReadAndWrittenBack()
         GraphAxisModel axes(&model);
         QCOMPARE(axes.axis(3).toString(), QStringLiteral("-40,20,-100,100,6"));
         QCOMPARE(axes.axis(5).toString(), QStringLiteral("0,10,0,10,10"));
-        QCOMPARE(axes.axis(-1).intervalSize(), 500.0);
+        QCOMPARE(axes.axis(-1).gridIntervalSize(), 500.0);
     }
     const QStringList expected = {
         "altitude=0,500,0,10000,5", "humidity=0,10,0,10,10", "independentAltitude=0,500,0,10000,0",
