@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -51,6 +53,21 @@ void clearSettings()
     QSettings settings;
     settings.clear();
     settings.sync();
+}
+
+bool waitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    look.start(1);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (!done())
+        loop.exec();
+    return done();
 }
 
 } // namespace TestSupport
