@@ -73,15 +73,13 @@ std::unique_ptr<QLocalSocket> connectClient(ServerOutput &server)
 {
     auto client = std::make_unique<QLocalSocket>();
     client->connectToServer(ServerOutput::serverName());
-    for (int i = 0; i < 400 && client->waitForConnected(1000) && !server.hasClient(); ++i)
-        QTest::qWait(5);
-    return server.hasClient() ? std::move(client) : nullptr;
+    const bool taken = client->waitForConnected(1000) && TestSupport::waitUntil([&] { return server.hasClient(); });
+    return taken ? std::move(client) : nullptr;
 }
 
 QByteArray nextLine(QLocalSocket &client)
 {
-    for (int i = 0; i < 400 && !client.canReadLine(); ++i)
-        QTest::qWait(5);
+    TestSupport::waitUntil([&] { return client.canReadLine(); });
     return client.readLine();
 }
 
@@ -232,7 +230,8 @@ private slots:
         QCOMPARE(readAll(path("after.csv")), written);
     }
 
-    // One client at a time, the same user only; a data set with nobody listening is lost.
+    // One client at a time, the same user only; a data set with nobody listening is lost; a
+    // client that stops reading is dropped once the unsent lines pass the limit.
     void streamServesOneClientAtATime()
     {
         Model model(0, 0, false, false, false, false);
@@ -251,6 +250,16 @@ private slots:
         QCOMPARE(first->bytesAvailable(), qint64(0));
         first->disconnectFromServer();
         QTRY_VERIFY(server.isListening() && !server.hasClient());
+
+        server.setMaxUnsentBytes(16 * 1024);
+        auto silent = connectClient(server);
+        QVERIFY(silent);
+        silent->setReadBufferSize(1);
+        for (int sent = 0; server.hasClient() && sent < 100000; ++sent) {
+            model.emitDataSetReady(at(5, 0, 0));
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(!server.hasClient() && server.isListening());
     }
 
     // The name left by a server that no longer runs is taken over, when starting and when
