@@ -1,5 +1,6 @@
 // The main window: the model it builds from the set-up dialog, its actions and status bar in
-// every state, the acquire dialog, and the messages it asks the user to answer.
+// every state, the acquire, log comment and high-wind dialogs, the alert's box and sound, and the
+// messages it asks the user to answer.
 
 #include "ModalAnswer.h"
 #include "ModelHarness.h"
@@ -20,18 +21,11 @@
 #include "core/State_Unconfigured.h"
 #include "link/State_Configuring.h"
 #include "link/FlightModule.h"
+#include "output/HighWindAlertService.h"
 #include "output/LogFile.h"
 
-#include <QAction>
-#include <QComboBox>
-#include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QSettings>
-#include <QSpinBox>
-#include <QTabWidget>
-#include <QTableView>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 
@@ -94,20 +88,15 @@ private slots:
         QTest::addColumn<int>("fieldSelection");
         QTest::addColumn<int>("savedWindUnits");
         QTest::newRow("first start") << QVariantMap() << 0 << 0 << 0xE4 << 0;
-        QTest::newRow("ground at 250 m")
-            << QVariantMap{{"relativeAltitude", true}, {"groundElevation", 250}} << 0 << 250
-            << 0xE4 << 0;
-        QTest::newRow("sea level, 250 m kept")
-            << QVariantMap{{"relativeAltitude", false}, {"groundElevation", 250}} << 0 << 0
-            << 0xE4 << 0;
-        QTest::newRow("unknown units are knots") << QVariantMap{{"windUnits", 2}} << 0 << 0 << 0xE4
-                                                 << 0;
-        QTest::newRow("m/s and latitude")
-            << QVariantMap{{"windUnits", 1}, {"latitude", true}} << 1 << 0 << 0xF4 << 1;
+        QTest::newRow("ground at 250 m") << QVariantMap{{"relativeAltitude", true}, {"groundElevation", 250}} << 0
+                                         << 250 << 0xE4 << 0;
+        QTest::newRow("sea level, 250 m kept") << QVariantMap{{"relativeAltitude", false}, {"groundElevation", 250}}
+                                               << 0 << 0 << 0xE4 << 0;
+        QTest::newRow("unknown units are knots") << QVariantMap{{"windUnits", 2}} << 0 << 0 << 0xE4 << 0;
+        QTest::newRow("m/s and latitude") << QVariantMap{{"windUnits", 1}, {"latitude", true}} << 1 << 0 << 0xF4 << 1;
         QTest::newRow("all GPS fields")
-            << QVariantMap{{"longitude", true}, {"course", true}, {"speed", true},
-                           {"latitude", true}}
-            << 0 << 0 << 0xFF << 0;
+            << QVariantMap{{"longitude", true}, {"course", true}, {"speed", true}, {"latitude", true}} << 0 << 0
+            << 0xFF << 0;
     }
 
     void setupDecidesTheModel()
@@ -128,6 +117,7 @@ private slots:
         QCOMPARE(model->groundElevation(), groundElevation);
         QCOMPARE(int(model->fieldSelection()), fieldSelection);
         QCOMPARE(model->configMode(), 0);
+        QCOMPARE(labelText(*window, "unitLabel"), QString(windUnits ? "m/s" : "Knots")); // of the alert threshold
         auto *setup = window->findChild<SetupDialog *>();
         QCOMPARE(setup->findChild<QSpinBox *>(QStringLiteral("elevation"))->isEnabled(),
                  stored.value(QStringLiteral("relativeAltitude")).toBool());
@@ -154,26 +144,18 @@ private slots:
         QTest::addColumn<QString>("enabled");
         QTest::addColumn<QString>("led");
         QTest::addColumn<QString>("text");
-        QTest::newRow("unconfigured") << "unconfigured" << 0 << false << false << "1001100010"
-                                      << "grey" << "Not Ready";
-        QTest::newRow("unconfigured, saved") << "unconfigured" << 0 << true << false
-                                             << "1001100110" << "grey" << "Not Ready";
-        QTest::newRow("configuring") << "configuring" << 0 << false << false << "0000000010"
-                                     << "grey" << "Not Ready";
-        QTest::newRow("unacquired, saved") << "unacquired" << 0 << true << false << "1000101110"
-                                           << "grey" << "Not Ready";
-        QTest::newRow("acquiring") << "acquiring" << 0 << false << false << "0000000010" << "grey"
-                                   << "Not Ready";
-        QTest::newRow("stopped") << "stopped" << 1 << false << false << "1101110010" << "red"
-                                 << "Stopped";
-        QTest::newRow("stopped, armed") << "stopped" << 1 << false << true << "1101110001"
-                                        << "red" << "Stopped";
-        QTest::newRow("starting") << "starting" << 1 << false << false << "0000000010"
-                                  << "yellow" << "Starting";
-        QTest::newRow("running") << "running" << 1 << false << false << "0010000010" << "green"
-                                 << "Running";
-        QTest::newRow("stopping") << "stopping" << 1 << false << false << "0000000010"
-                                  << "yellow" << "Stopping";
+        QTest::newRow("unconfigured") << "unconfigured" << 0 << false << false << "1001100010" << "grey" << "Not Ready";
+        QTest::newRow("unconfigured, saved") << "unconfigured" << 0 << true << false << "1001100110" << "grey"
+                                             << "Not Ready";
+        QTest::newRow("configuring") << "configuring" << 0 << false << false << "0000000010" << "grey" << "Not Ready";
+        QTest::newRow("unacquired, saved") << "unacquired" << 0 << true << false << "1000101110" << "grey"
+                                           << "Not Ready";
+        QTest::newRow("acquiring") << "acquiring" << 0 << false << false << "0000000010" << "grey" << "Not Ready";
+        QTest::newRow("stopped") << "stopped" << 1 << false << false << "1101110010" << "red" << "Stopped";
+        QTest::newRow("stopped, armed") << "stopped" << 1 << false << true << "1101110001" << "red" << "Stopped";
+        QTest::newRow("starting") << "starting" << 1 << false << false << "0000000010" << "yellow" << "Starting";
+        QTest::newRow("running") << "running" << 1 << false << false << "0010000010" << "green" << "Running";
+        QTest::newRow("stopping") << "stopping" << 1 << false << false << "0000000010" << "yellow" << "Stopping";
     }
 
     void actionsAndStatusFollowTheState()
@@ -185,10 +167,8 @@ private slots:
         QFETCH(QString, enabled);
         QFETCH(QString, led);
         QFETCH(QString, text);
-        if (saved) {
-            QSettings().setValue(QStringLiteral("FlightModuleList/records"),
-                                 savedRecord(QStringLiteral("SND1"), 0x0013A20000000001));
-        }
+        if (saved)
+            QSettings().setValue(QStringLiteral("FlightModuleList/records"), savedRecord("SND1", 0x0013A20000000001));
         auto window = openWindow();
         Model *model = modelOf(*window);
         QCOMPARE(labelText(*window, "intervalText"), QStringLiteral("Interval: 2 seconds"));
@@ -196,21 +176,19 @@ private slots:
             model->appendModule(new FlightModule(0x0013A20000000100 + row, 0, 0));
         model->setHighWindAlertActive(armed);
         const Model::States &states = model->states();
-        const QList<State *> all{states.unconfigured, states.configuring, states.unacquired,
-                                 states.acquiring,    states.stopped,     states.starting,
-                                 states.running,      states.stopping};
-        for (State *candidate : all) {
+        for (State *candidate : QList<State *>{states.unconfigured, states.configuring, states.unacquired,
+                                               states.acquiring, states.stopped, states.starting, states.running,
+                                               states.stopping}) {
             if (model->stateName(candidate).compare(state, Qt::CaseInsensitive) == 0)
                 candidate->enter();
         }
         QCOMPARE(model->stateName(model->currentState()).toLower(), state);
 
         QString actual;
-        for (const char *name : {"action_Acquire", "action_Run", "action_Stop",
-                                 "actionData_Interval", "action_Module_Config", "actionReset",
-                                 "actionLoad_Saved_Modules", "actionClear_Saved_Modules",
-                                 "actionActivate_High_Wind", "actionDeactivate_High_Wind"})
-            actual += window->findChild<QAction *>(QLatin1String(name))->isEnabled() ? '1' : '0';
+        for (const char *name : {"action_Acquire", "action_Run", "action_Stop", "actionData_Interval",
+                                 "action_Module_Config", "actionReset", "actionLoad_Saved_Modules",
+                                 "actionClear_Saved_Modules", "actionActivate_High_Wind", "actionDeactivate_High_Wind"})
+            actual += action(*window, name)->isEnabled() ? '1' : '0';
         QCOMPARE(actual, enabled);
         QCOMPARE(labelText(*window, "stateText"), text);
         QCOMPARE(ledOf(*window), ledImage(led));
@@ -241,9 +219,10 @@ private slots:
         QVERIFY(!dialog->isVisible());
     }
 
-    // Begin, pause and stop a log from the Log menu, its panel and actions at each step; the
-    // log-close question before acquiring, answered both ways; the settings of the tabs and the
-    // log folder.
+    // Begin, pause and stop a log from the Log menu, its panel and actions at each step; comments
+    // from their dialog, which shows the log's comment again at each change of the log's state;
+    // the log-close question before acquiring, answered both ways; the settings of the tabs and
+    // the log folder.
     void logMenuAndPanel()
     {
         auto window = openWindow();
@@ -251,8 +230,7 @@ private slots:
         Model *model = modelOf(*window);
         auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("graphTabs"));
         QCOMPARE(tabs->count(), 3);
-        QCOMPARE(tabs->tabText(0) + tabs->tabText(1) + tabs->tabText(2),
-                 QStringLiteral("ModulePressureAltitude"));
+        QCOMPARE(tabs->tabText(0) + tabs->tabText(1) + tabs->tabText(2), QStringLiteral("ModulePressureAltitude"));
         QCOMPARE(tabs->currentIndex(), 0);
         model->appendModule(new FlightModule(0x0013A20000000100, 0, 0));
         model->states().stopped->enter();
@@ -278,22 +256,41 @@ private slots:
         QVERIFY(QFile::exists(folder + QStringLiteral("/sounding.csv")));
         QCOMPARE(logState(), QStringLiteral("0111 Logging"));
         QCOMPARE(ledOf(*window, "logLed"), ledImage(QStringLiteral("green")));
+        auto *log = window->findChild<LogFile *>();
+        auto *comment = window->findChild<QLineEdit *>(QStringLiteral("Comment"));
+        auto *repeating = window->findChild<QRadioButton *>(QStringLiteral("RepeatingComment"));
+        answerModal([&](QWidget *dialog) {
+            comment->setText(QStringLiteral("gusty,\tlow cloud"));
+            repeating->setChecked(true);
+            clickButton(dialog, QDialogButtonBox::Ok);
+        });
+        action(*window, "action_Comment")->trigger();
+        QVERIFY(log->isCommentRepeating());
         action(*window, "action_Pause_Log")->trigger();
         QCOMPARE(logState(), QStringLiteral("0111 checked Log Paused"));
         QCOMPARE(ledOf(*window, "logLed"), ledImage(QStringLiteral("yellow")));
+        QCOMPARE(comment->text(), QStringLiteral("gusty  low cloud")); // one field, as logged
+        answerModal([&](QWidget *dialog) {
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("ClearButton")), Qt::LeftButton);
+            QTest::keyClicks(comment, QStringLiteral("launch"));
+            clickButton(dialog, QDialogButtonBox::Ok);
+        });
+        action(*window, "action_Comment")->trigger();
+        QCOMPARE(log->comment(), QStringLiteral("launch"));
 
         MessageSeen seen;
         for (const auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
             answerMessage(seen, answer);
             action(*window, "action_Acquire")->trigger();
             QCOMPARE(seen.title, QStringLiteral("Close log file?"));
-            QCOMPARE(seen.text, QStringLiteral("The current operation requires closing the "
-                                               "current log file. Ok to continue?"));
+            QCOMPARE(seen.text, QStringLiteral("The current operation requires closing the current log file. Ok to "
+                                               "continue?"));
             QCOMPARE(seen.defaultButton, QMessageBox::Cancel);
             // Cancel starts nothing; Ok closes the log and acquires.
             QCOMPARE(model->isStarting(), answer == QDialogButtonBox::Ok);
         }
         QCOMPARE(logState(), QStringLiteral("1000 Log Stopped"));
+        QVERIFY(comment->text().isEmpty() && !repeating->isChecked());
 
         tabs->setCurrentIndex(2);
         window.reset();
@@ -303,27 +300,43 @@ private slots:
                  QDir(folder).absolutePath());
     }
 
-    // The alert box names the threshold, is not refreshed while shown, and its OK disarms the
-    // alert; a failed log write and a lost base station are told at once (without holding the
-    // data coming in: an answer is not needed for the test to go on).
+    // The threshold dialog offers a cancelled value again. The alert sounds (silently, without an
+    // audio device) and its box names the threshold, is not refreshed while shown, and its OK or
+    // closing it disarms the alert. A failed log write and a lost base station are told at once
+    // (without holding the data coming in: an answer is not needed for the test to go on).
     void alertAndWarnings()
     {
         auto window = openWindow();
         window->show();
         Model *model = modelOf(*window);
+        auto *threshold = window->findChild<QSpinBox *>(QStringLiteral("userInput"));
+        for (const auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+            answerModal([&](QWidget *dialog) {
+                threshold->setValue(threshold->value() + 5);
+                clickButton(dialog, answer);
+            });
+            action(*window, "actionSet_Threshold_High_Wind")->trigger();
+            QCOMPARE(model->highWindThreshold(), answer == QDialogButtonBox::Ok ? 20 : 10);
+        }
+        auto *sound = window->findChild<HighWindAlertService *>();
         action(*window, "actionActivate_High_Wind")->trigger();
-        QVERIFY(model->isHighWindAlertActive());
-        model->emitHighWindAlert(12);
+        QVERIFY(model->isHighWindAlertActive() && !sound->isAlerting());
+        model->emitHighWindAlert(22);
         QMessageBox *alert = shownBox(*window);
-        QVERIFY(alert);
+        QVERIFY(alert && !alert->isModal() && alert->icon() == QMessageBox::Warning && alert->buttons().size() == 1);
         QCOMPARE(alert->windowTitle(), QStringLiteral("High Wind Alert!"));
-        QCOMPARE(alert->text(), QStringLiteral("Wind speeds greater than 10 knots were detected!"));
-        model->setHighWindThreshold(20);
-        model->emitHighWindAlert(25);
-        QCOMPARE(alert->text(), QStringLiteral("Wind speeds greater than 10 knots were detected!"));
+        QCOMPARE(alert->text(), QStringLiteral("Wind speeds greater than 20 knots were detected!"));
+        QTest::qWait(50); // the player's own events: no device, no codec
+        QVERIFY(QMetaObject::invokeMethod(sound, "onTimer") && sound->isAlerting()); // the 600 ms repeat
+        model->setHighWindThreshold(30);
+        model->emitHighWindAlert(35);
+        QCOMPARE(alert->text(), QStringLiteral("Wind speeds greater than 20 knots were detected!"));
         alert->button(QMessageBox::Ok)->click();
-        QVERIFY(!model->isHighWindAlertActive() && !alert->isVisible());
+        QVERIFY(!model->isHighWindAlertActive() && !alert->isVisible() && !sound->isAlerting());
         QVERIFY(action(*window, "actionActivate_High_Wind")->isEnabled());
+        action(*window, "actionActivate_High_Wind")->trigger();
+        model->emitHighWindAlert(35);
+        QVERIFY(alert->isVisible() && alert->close() && !model->isHighWindAlertActive());
 
         auto *log = window->findChild<LogFile *>();
         QVERIFY(log->begin(TestSupport::sandboxPath() + QStringLiteral("/full.csv")));
@@ -338,6 +351,9 @@ private slots:
         emit model->baseStationLost();
         box = shownBox(*window);
         QVERIFY(box && box->text().contains(QStringLiteral("ttyVENTROLLA3")));
+        action(*window, "actionActivate_High_Wind")->trigger();
+        model->emitHighWindAlert(35);
+        QVERIFY(sound->isAlerting()); // and the window goes while it sounds
     }
 
     // While the configuration window is open it has the modules: the main window's module
@@ -391,7 +407,7 @@ private slots:
             answerMessage(seen, QDialogButtonBox::Ok);
             clickButton(portDialog, QDialogButtonBox::Ok);
         });
-        window->findChild<QAction *>(QStringLiteral("action_Acquire"))->trigger();
+        action(*window, "action_Acquire")->trigger();
         QCOMPARE(seen.title, QStringLiteral("Warning"));
         QCOMPARE(seen.text, QStringLiteral("Could not open serial port."));
         QVERIFY(model->canOpenPort());
@@ -405,23 +421,20 @@ private slots:
                 warning = answerMessage(seen, QDialogButtonBox::Ok);
                 clickButton(timing, QDialogButtonBox::Ok);
             });
-            window->findChild<QAction *>(QStringLiteral("actionData_Interval"))->trigger();
-            QCOMPARE(seen.text, key == Qt::Key_Home
-                                    ? QStringLiteral("Modules will not send latitude, longitude, "
-                                                     "course or speed GPS data when an interval "
-                                                     "of one second is used.")
-                                    : QString());
+            action(*window, "actionData_Interval")->trigger();
+            const QString gpsWarning = QStringLiteral("Modules will not send latitude, longitude, course or speed GPS "
+                                                      "data when an interval of one second is used.");
+            QCOMPARE(seen.text, key == Qt::Key_Home ? gpsWarning : QString());
             delete warning;
         }
         QCOMPARE(model->dataInterval(), 2);
 
         // Quitting: Cancel keeps the window, Ok closes it.
-        const QString question = QStringLiteral(
-            "Quitting requires that all flight modules be\r\npowered off before the system can "
-            "be run again.\r\nReally Quit?");
+        const QString question = QStringLiteral("Quitting requires that all flight modules be\r\npowered off before "
+                                                "the system can be run again.\r\nReally Quit?");
         for (const auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
             answerMessage(seen, answer);
-            window->findChild<QAction *>(QStringLiteral("action_Exit"))->trigger();
+            action(*window, "action_Exit")->trigger();
             QCOMPARE(seen.title, QStringLiteral("Quit Ventrolla?"));
             QCOMPARE(seen.text, question);
             QCOMPARE(seen.defaultButton, QMessageBox::Cancel);
