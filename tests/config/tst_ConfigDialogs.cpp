@@ -1,6 +1,7 @@
-// The calibration dialogs: what each makes of its input, the thermistor options with their
-// confirmations and password, the result dialog and its indicator.
+// The calibration dialogs: what each makes of its input, the result dialog and its indicator.
+// The thermistor options are answered in every way by the configuration window's test.
 
+#include "ModalAnswer.h"
 #include "TestSupport.h"
 
 #include "config/CalibFinishDialog.h"
@@ -8,36 +9,14 @@
 #include "config/State_CalibSuccess.h"
 #include "config/ThermistorBetaDialog.h"
 #include "config/ThermistorBetaPasswordDialog.h"
-#include "config/ThermistorCalibOptionsDialog.h"
 #include "config/ThermistorCalibTempDialog.h"
 #include "core/Model.h"
 #include "core/State_Stopped.h"
 
-#include <QAbstractSpinBox>
-#include <QApplication>
-#include <QDialogButtonBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <functional>
-
-namespace {
-
-// Runs answer on the next modal dialog to open.
-void whenModal(const std::function<void(QWidget *)> &answer)
-{
-    QTimer::singleShot(0, [answer] { answer(QApplication::activeModalWidget()); });
-}
-
-void press(QWidget *dialog, QDialogButtonBox::StandardButton which)
-{
-    dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(which)->click();
-}
-
-} // namespace
 
 class TestConfigDialogs : public SettingsTestCase
 {
@@ -86,57 +65,12 @@ private slots:
             fields[i]->del();
             QTest::keyClicks(fields[i], texts[i]);
         }
-        press(d, QDialogButtonBox::Ok);
+        QCOMPARE(fields[0]->echoMode(), dialog == "password" ? QLineEdit::Password : QLineEdit::Normal);
+        clickButton(d, QDialogButtonBox::Ok);
         QCOMPARE(d->result() == QDialog::Accepted, accepted);
         QCOMPARE(d->isVisible(), !accepted);
         if (accepted)
             QCOMPARE(dialogs[dialog].second(), value);
-    }
-
-    void thermistorOptions_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<bool>("confirm");
-        QTest::addColumn<int>("option");
-        QTest::newRow("auto, Ok") << "autoCalibButton" << true << 1;
-        QTest::newRow("auto, Cancel") << "autoCalibButton" << false << 0;
-        QTest::newRow("manual, Ok") << "manualCalibButton" << true << 2;
-        QTest::newRow("manual, Cancel") << "manualCalibButton" << false << 0;
-        QTest::newRow("Beta, password") << "changeBetaButton" << true << 3;
-        QTest::newRow("Beta, wrong password, Cancel") << "changeBetaButton" << false << 0;
-    }
-
-    void thermistorOptions()
-    {
-        QFETCH(QString, button);
-        QFETCH(bool, confirm);
-        QFETCH(int, option);
-        ThermistorCalibOptionsDialog dialog;
-        dialog.show();
-        whenModal([confirm, button](QWidget *modal) {
-            if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-                QCOMPARE(box->windowTitle(), QStringLiteral("Temperature Equilibrated?"));
-                QCOMPARE(box->defaultButton(), box->button(QMessageBox::Cancel));
-                box->button(confirm ? QMessageBox::Ok : QMessageBox::Cancel)->click();
-                return;
-            }
-            QCOMPARE(modal->windowTitle(), QStringLiteral("Thermistor Beta Password"));
-            auto *edit = modal->findChild<QLineEdit *>(QStringLiteral("passwordEdit"));
-            QCOMPARE(edit->echoMode(), QLineEdit::Password);
-            edit->setText(QStringLiteral("0000"));
-            press(modal, QDialogButtonBox::Ok);
-            QVERIFY(modal->isVisible());
-            if (confirm) {
-                edit->setText(QStringLiteral("7319"));
-                press(modal, QDialogButtonBox::Ok);
-            } else {
-                press(modal, QDialogButtonBox::Cancel);
-            }
-        });
-        dialog.findChild<QPushButton *>(button)->click();
-        QCOMPARE(dialog.isVisible(), option == 0);
-        if (option)
-            QCOMPARE(dialog.option(), option);
     }
 
     void indicatorColour_data()
@@ -172,13 +106,12 @@ private slots:
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Calibration Succeeded"));
         QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("infoText"))->text(),
                  QStringLiteral("The module was successfully calibrated."));
-        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("distortionPercentText"))->text(),
-                 QStringLiteral("25.0 %"));
+        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("distortionPercentText"))->text(), QStringLiteral("25.0 %"));
         QCOMPARE(dialog.findChild<QWidget *>(QStringLiteral("warningIndicator"))->styleSheet(),
                  QStringLiteral("background-color: rgb(255, 0, 0); border-radius: 6px;"));
         QWidget *distortion = dialog.findChild<QWidget *>(QStringLiteral("distortionWidget"));
         QVERIFY(distortion->isVisible());
-        press(&dialog, QDialogButtonBox::Ok);
+        clickButton(&dialog, QDialogButtonBox::Ok);
         QCOMPARE(model.currentState(), model.states().stopped);
         QVERIFY(!dialog.isVisible());
 

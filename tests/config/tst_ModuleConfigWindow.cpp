@@ -127,6 +127,11 @@ private slots:
             {"SIM-D", "thermistor", "changeBetaButton|passwordEdit=7319;Ok|Ok",
              "Thermistor Options|Thermistor Beta Password|Edit Beta Value",
              "Calibrating_Thermistor 22 500/25 27315/3068"},
+            {"SIM-D", "thermistor", "autoCalibButton|Cancel", // back to the options, then shut
+             "Thermistor Options|Temperature Equilibrated?|Thermistor Options", "Stopped 22 500/25 27315/3068"},
+            {"SIM-D", "thermistor", "changeBetaButton|passwordEdit=7318;Ok|Cancel", // a wrong password
+             "Thermistor Options|Thermistor Beta Password|Thermistor Beta Password|Thermistor Options",
+             "Stopped 22 500/25 27315/3068"},
             {"SIM-P", "thermistor", "", "", "Stopped 22 500/25 27315/3068"}, // kept, but no thermistor
         };
         frozen = wall.elapsed() * 4;
