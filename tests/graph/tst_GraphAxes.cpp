@@ -25,123 +25,117 @@ class TestGraphAxes : public SettingsTestCase
     Q_OBJECT
 
 private slots:
-    void textForm_data();
-    void textForm();
-    void storedAxesAreReadAndWrittenBack();
-    void dependentAxesShareOneGrid();
-    void moduleAxisFollowsTheRows();
-};
+    void textForm_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("axis");
+        QTest::addColumn<double>("intervalSize");
 
-void TestGraphAxes::textForm_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QString>("axis");
-    QTest::addColumn<double>("intervalSize");
+        const QString unchanged = QStringLiteral("0,10,0,10,10");
+        QTest::newRow("valid") << "-20,40,-100,100,5" << true << "-20,40,-100,100,5" << 12.0;
+        QTest::newRow("four fields") << "0,500,0,10000" << false << unchanged << 1.0;
+        QTest::newRow("empty field") << "0,,0,10000,5" << false << unchanged << 1.0;
+        QTest::newRow("not a number") << "0,500,x,10000,5" << false << unchanged << 1.0;
+        QTest::newRow("fractional intervals") << "0,500,0,10000,2.5" << false << unchanged << 1.0;
+        QTest::newRow("infinite") << "0,inf,0,10000,5" << false << unchanged << 1.0;
+        QTest::newRow("reversed range keeps the range")
+            << "40,-20,-100,100,4" << true << "0,10,-100,100,4" << 2.5;
+        QTest::newRow("reversed limits keep the limits")
+            << "1,9,100,-100,4" << true << "1,9,0,10,4" << 2.0;
+        // A count below 1 stays in the text; the grid steps by one interval.
+        QTest::newRow("no intervals") << "0,500,0,10000,0" << true << "0,500,0,10000,0" << 500.0;
+        QTest::newRow("negative intervals") << "0,500,0,1000,-3" << true << "0,500,0,1000,-3" << 500.0;
+        QTest::newRow("six significant digits")
+            << "0.1234567,1234567,-1e-07,1e+09,7" << true << "0.123457,1.23457e+06,-1e-07,1e+09,7"
+            << 1234566.8765433 / 7;
+    }
 
-    const QString unchanged = QStringLiteral("0,10,0,10,10");
-    QTest::newRow("valid") << "-20,40,-100,100,5" << true << "-20,40,-100,100,5" << 12.0;
-    QTest::newRow("four fields") << "0,500,0,10000" << false << unchanged << 1.0;
-    QTest::newRow("empty field") << "0,,0,10000,5" << false << unchanged << 1.0;
-    QTest::newRow("not a number") << "0,500,x,10000,5" << false << unchanged << 1.0;
-    QTest::newRow("fractional intervals") << "0,500,0,10000,2.5" << false << unchanged << 1.0;
-    QTest::newRow("infinite") << "0,inf,0,10000,5" << false << unchanged << 1.0;
-    QTest::newRow("reversed range keeps the range")
-        << "40,-20,-100,100,4" << true << "0,10,-100,100,4" << 2.5;
-    QTest::newRow("reversed limits keep the limits")
-        << "1,9,100,-100,4" << true << "1,9,0,10,4" << 2.0;
-    // A count below 1 stays in the text; the grid steps by one interval.
-    QTest::newRow("no intervals") << "0,500,0,10000,0" << true << "0,500,0,10000,0" << 500.0;
-    QTest::newRow("negative intervals") << "0,500,0,1000,-3" << true << "0,500,0,1000,-3" << 500.0;
-    QTest::newRow("six significant digits")
-        << "0.1234567,1234567,-1e-07,1e+09,7" << true << "0.123457,1.23457e+06,-1e-07,1e+09,7"
-        << 1234566.8765433 / 7;
-}
+    void textForm()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, accepted);
+        QFETCH(QString, axis);
+        QFETCH(double, intervalSize);
 
-void TestGraphAxes::textForm()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, accepted);
-    QFETCH(QString, axis);
-    QFETCH(double, intervalSize);
+        GraphAxis read;
+        QCOMPARE(read.fromString(text), accepted);
+        QCOMPARE(read.toString(), axis);
+        QCOMPARE(read.intervalSize(), intervalSize);
+    }
 
-    GraphAxis read;
-    QCOMPARE(read.fromString(text), accepted);
-    QCOMPARE(read.toString(), axis);
-    QCOMPARE(read.intervalSize(), intervalSize);
-}
+    void storedAxesAreReadAndWrittenBack()
+    {
+        storeAxis(QStringLiteral("temperature"), QStringLiteral("-40,20,-100,100,6"));
+        storeAxis(QStringLiteral("humidity"), QStringLiteral("0,100,0,100")); // malformed: default kept
+        storeAxis(QStringLiteral("windSpeed"), QStringLiteral("30,0,0,60,3"));  // reversed range
+        storeAxis(QStringLiteral("independentAltitude"), QStringLiteral("0,500,0,10000,0"));
+        {
+            Model model(0, 0, false, false, false, false);
+            GraphAxisModel axes(&model);
+            QCOMPARE(axes.axis(3).toString(), QStringLiteral("-40,20,-100,100,6"));
+            QCOMPARE(axes.axis(5).toString(), QStringLiteral("0,10,0,10,10"));
+            QCOMPARE(axes.axis(-1).intervalSize(), 500.0);
+        }
+        const QStringList expected = {
+            "altitude=0,500,0,10000,5", "humidity=0,10,0,10,10", "independentAltitude=0,500,0,10000,0",
+            "independentPressure=800,900,10,1500,5", "pressure=800,900,0,1500,5",
+            "temperature=-40,20,-100,100,6", "windSpeed=0,10,0,60,3"};
+        QSettings settings;
+        settings.beginGroup(QStringLiteral("Axes"));
+        QStringList stored;
+        for (const QString &key : settings.childKeys())
+            stored.append(key + QLatin1Char('=') + settings.value(key).toString());
+        stored.sort();
+        QCOMPARE(stored, expected);
+    }
 
-void TestGraphAxes::storedAxesAreReadAndWrittenBack()
-{
-    storeAxis(QStringLiteral("temperature"), QStringLiteral("-40,20,-100,100,6"));
-    storeAxis(QStringLiteral("humidity"), QStringLiteral("0,100,0,100")); // malformed: default kept
-    storeAxis(QStringLiteral("windSpeed"), QStringLiteral("30,0,0,60,3"));  // reversed range
-    storeAxis(QStringLiteral("independentAltitude"), QStringLiteral("0,500,0,10000,0"));
+    void dependentAxesShareOneGrid()
     {
         Model model(0, 0, false, false, false, false);
         GraphAxisModel axes(&model);
-        QCOMPARE(axes.axis(3).toString(), QStringLiteral("-40,20,-100,100,6"));
-        QCOMPARE(axes.axis(5).toString(), QStringLiteral("0,10,0,10,10"));
-        QCOMPARE(axes.axis(-1).intervalSize(), 500.0);
+        QSignalSpy changed(&axes, &GraphAxisModel::changed);
+
+        GraphAxis temperature = axes.axis(3);
+        temperature.setIntervals(4);
+        axes.setAxis(3, temperature);
+        GraphAxis altitude = axes.axis(-1);
+        altitude.setIntervals(7);
+        axes.setAxis(-1, altitude);
+
+        QCOMPARE(changed.count(), 2);
+        for (const int id : {1, 2, 3, 4, 5, 6, 7})
+            QCOMPARE(axes.axis(id).intervals(), 4);
+        QCOMPARE(axes.axis(-1).intervals(), 7);
+        QCOMPARE(axes.axis(-2).intervals(), 5);
     }
-    const QStringList expected = {
-        "altitude=0,500,0,10000,5", "humidity=0,10,0,10,10", "independentAltitude=0,500,0,10000,0",
-        "independentPressure=800,900,10,1500,5", "pressure=800,900,0,1500,5",
-        "temperature=-40,20,-100,100,6", "windSpeed=0,10,0,60,3"};
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("Axes"));
-    QStringList stored;
-    for (const QString &key : settings.childKeys())
-        stored.append(key + QLatin1Char('=') + settings.value(key).toString());
-    stored.sort();
-    QCOMPARE(stored, expected);
-}
 
-void TestGraphAxes::dependentAxesShareOneGrid()
-{
-    Model model(0, 0, false, false, false, false);
-    GraphAxisModel axes(&model);
-    QSignalSpy changed(&axes, &GraphAxisModel::changed);
+    // Titles are the table's headers; the module axis spans the rows.
+    void moduleAxisFollowsTheRows()
+    {
+        Model model(1, 0, false, false, false, false);
+        GraphAxisModel axes(&model);
+        QStringList titles;
+        for (const int id : {-3, -2, -1, 1, 2, 3, 4, 5, 6, 7, 42})
+            titles.append(axes.axis(id).title());
+        QCOMPARE(titles, QStringList({"Module ID", "P (mbar)", "Alt (m)", "Alt (m)", "P (mbar)",
+                                      "T (deg C)", "%RH", "Wind (degrees)", "Wind (m/s)",
+                                      "Supply (V)", ""}));
+        QSignalSpy changed(&axes, &GraphAxisModel::changed);
+        QCOMPARE(axes.axis(-3).toString(), QStringLiteral("0,0,0,0,0"));
 
-    GraphAxis temperature = axes.axis(3);
-    temperature.setIntervals(4);
-    axes.setAxis(3, temperature);
-    GraphAxis altitude = axes.axis(-1);
-    altitude.setIntervals(7);
-    axes.setAxis(-1, altitude);
-
-    QCOMPARE(changed.count(), 2);
-    for (const int id : {1, 2, 3, 4, 5, 6, 7})
-        QCOMPARE(axes.axis(id).intervals(), 4);
-    QCOMPARE(axes.axis(-1).intervals(), 7);
-    QCOMPARE(axes.axis(-2).intervals(), 5);
-}
-
-// Titles are the table's headers; the module axis spans the rows.
-void TestGraphAxes::moduleAxisFollowsTheRows()
-{
-    Model model(1, 0, false, false, false, false);
-    GraphAxisModel axes(&model);
-    QStringList titles;
-    for (const int id : {-3, -2, -1, 1, 2, 3, 4, 5, 6, 7, 42})
-        titles.append(axes.axis(id).title());
-    QCOMPARE(titles, QStringList({"Module ID", "P (mbar)", "Alt (m)", "Alt (m)", "P (mbar)",
-                                  "T (deg C)", "%RH", "Wind (degrees)", "Wind (m/s)",
-                                  "Supply (V)", ""}));
-    QSignalSpy changed(&axes, &GraphAxisModel::changed);
-    QCOMPARE(axes.axis(-3).toString(), QStringLiteral("0,0,0,0,0"));
-
-    const QStringList expected = {"0,0,0,0,0", "0,1,0,1,1", "0,2,0,2,2"};
-    for (int row = 0; row < 3; ++row) {
-        model.appendModule(new FlightModule(0x0013A20040000010LL + row, 0, 0));
-        QCOMPARE(axes.axis(-3).toString(), expected[row]);
+        const QStringList expected = {"0,0,0,0,0", "0,1,0,1,1", "0,2,0,2,2"};
+        for (int row = 0; row < 3; ++row) {
+            model.appendModule(new FlightModule(0x0013A20040000010LL + row, 0, 0));
+            QCOMPARE(axes.axis(-3).toString(), expected[row]);
+        }
+        model.removeModule(0);
+        QCOMPARE(axes.axis(-3).toString(), expected[1]);
+        model.clearModules();
+        QCOMPARE(axes.axis(-3).toString(), expected[0]);
+        QCOMPARE(changed.count(), 5);
     }
-    model.removeModule(0);
-    QCOMPARE(axes.axis(-3).toString(), expected[1]);
-    model.clearModules();
-    QCOMPARE(axes.axis(-3).toString(), expected[0]);
-    QCOMPARE(changed.count(), 5);
-}
+};
 
 VENTROLLA_TEST_MAIN(TestGraphAxes)
 #include "tst_GraphAxes.moc"

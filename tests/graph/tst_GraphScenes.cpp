@@ -16,12 +16,8 @@
 #include "graph/WindBarb.h"
 #include "link/FlightModule.h"
 
-#include <QDialogButtonBox>
-#include <QGraphicsSimpleTextItem>
-#include <QPushButton>
-#include <QSettings>
-#include <QSpinBox>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <cmath>
 #include <memory>
@@ -36,13 +32,10 @@ qint64 nextAddress = 0x0013A20040C00000LL;
 // that has not reported yet.
 void addModule(Model &model, const QString &columns)
 {
-    if (columns == QLatin1String("blank")) {
-        model.appendModule(new FlightModule(nextAddress++, model.windUnits(), 0));
-        return;
-    }
-    const QString record =
-        columns + QStringLiteral(";3.30;12:00:00;;;;;;%1;0;156;80;0").arg(nextAddress++);
-    model.appendModule(new FlightModule(record, model.windUnits()));
+    const qint64 address = nextAddress++;
+    const QString record = columns + QStringLiteral(";3.30;12:00:00;;;;;;%1;0;156;80;0").arg(address);
+    model.appendModule(columns == QLatin1String("blank") ? new FlightModule(address, model.windUnits(), 0)
+                                                         : new FlightModule(record, model.windUnits()));
 }
 
 // The default axes: altitude 0..500, pressure 800..900, temperature -20..40, humidity 0..100,
@@ -54,12 +47,9 @@ struct Rig
     {
         for (const QString &module : modules)
             addModule(model, module);
-        if (graph == ModuleGraph)
-            scene = std::make_unique<ModuleGraphScene>(&model, &axes);
-        else if (graph == PressureGraph)
-            scene = std::make_unique<PressureGraphScene>(&model, &axes);
-        else
-            scene = std::make_unique<AltitudeGraphScene>(&model, &axes);
+        scene.reset(graph == ModuleGraph     ? static_cast<DataGraphScene *>(new ModuleGraphScene(&model, &axes))
+                    : graph == PressureGraph ? static_cast<DataGraphScene *>(new PressureGraphScene(&model, &axes))
+                                             : new AltitudeGraphScene(&model, &axes));
     }
 
     template<typename T> QList<T *> items(std::function<bool(T *)> keep = nullptr) const
@@ -74,8 +64,7 @@ struct Rig
     }
     QGraphicsSimpleTextItem *text(const QString &text) const
     {
-        return items<QGraphicsSimpleTextItem>([&](auto *item) { return item->text() == text; })
-            .value(0);
+        return items<QGraphicsSimpleTextItem>([&](auto *item) { return item->text() == text; }).value(0);
     }
     // Unrotated texts of the colour, from left to right.
     QStringList labels(const QColor &colour) const
@@ -117,412 +106,388 @@ class TestGraphScenes : public SettingsTestCase
     Q_OBJECT
 
 private slots:
-    void markersLinesAndBarbs_data();
-    void markersLinesAndBarbs();
-    void whatIsDrawn_data();
-    void whatIsDrawn();
-    void rowsRedrawnAsTheyChangeComeAndGo();
-    void gridAndTickLabels_data();
-    void gridAndTickLabels();
-    void storedAxesNeverBreakTheGrid_data();
-    void storedAxesNeverBreakTheGrid();
-    void layoutFollowsTheAspectRatio_data();
-    void layoutFollowsTheAspectRatio();
-    void windBarbSymbol_data();
-    void windBarbSymbol();
-    void axisDialogEditsOneAxis();
-    void viewFitsTheScene();
+    void markersLinesAndBarbs_data()
+    {
+        QTest::addColumn<int>("graph");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QPointF>("first");
+        QTest::addColumn<QPointF>("second");
+
+        using P = QPointF;
+        QTest::newRow("altitude, P") << int(AltitudeGraph) << 2 << P(300, 320) << P(200, 80);
+        QTest::newRow("altitude, T") << int(AltitudeGraph) << 3 << P(200, 320) << P(100, 80);
+        QTest::newRow("altitude, wind") << int(AltitudeGraph) << 6 << P(80, 320) << P(320, 80);
+        QTest::newRow("pressure, T") << int(PressureGraph) << 3 << P(200, pressureY(875)) << P(100, pressureY(850));
+        QTest::newRow("module, P") << int(ModuleGraph) << 2 << P(300, 100) << P(200, 300);
+    }
+
+    void markersLinesAndBarbs()
+    {
+        QFETCH(int, graph);
+        QFETCH(int, column);
+        QFETCH(QPointF, first);
+        QFETCH(QPointF, second);
+        Rig rig(Graph(graph), twoModules);
+        const DataGraphScene &scene = *rig.scene;
+
+        for (int c = 0; c < DataGraphScene::columnCount; ++c)
+            QCOMPARE(scene.markers(c).size(), scene.isPlotted(c) ? 2 : 0);
+        QCOMPARE(scene.isPlotted(2), graph != PressureGraph);
+        const QList<DataMarker *> &markers = scene.markers(column);
+        const QList<DataLine *> &lines = scene.lines(column);
+        QCOMPARE(markers[0]->pos(), first);
+        QCOMPARE(markers[1]->pos(), second);
+        QCOMPARE(lines[0]->line(), QLineF(first, first));
+        QCOMPARE(lines[1]->line(), QLineF(first, second));
+        const QColor colour = QList<QColor>{Qt::darkGreen, Qt::red, Qt::blue, Qt::gray, Qt::black}[column - 2];
+        QCOMPARE(markers[1]->brush().color(), colour);
+        QCOMPARE(markers[1]->rect(), QRectF(-7, -7, 14, 14));
+        QCOMPARE(lines[1]->pen(), QPen(colour, 3.0));
+        QCOMPARE(markers[1]->zValue(), 4.0);
+        QCOMPARE(lines[1]->zValue(), 1.0);
+
+        const QList<WindBarb *> &barbs = scene.windBarbs();
+        QCOMPARE(barbs[1]->pos(), QPointF(450, second.y()));
+        QCOMPARE(barbs[1]->speed(), 24.0);
+        QCOMPARE(barbs[1]->rotation(), -180.0);
+        QCOMPARE(barbs[1]->zValue(), 4.0);
+    }
+
+    void whatIsDrawn_data()
+    {
+        QTest::addColumn<int>("graph");
+        QTest::addColumn<QString>("module"); // row 1 of three
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("drawn"); // m its marker, l its lines to and from, b its wind barb
+
+        const int altitude = AltitudeGraph, pressure = PressureGraph, module = ModuleGraph;
+        // Markers within the plot (and rounding), barbs beside it; lines run on, cut by the masks.
+        QTest::newRow("on the frame") << altitude << "B;500;900;40;100;0;30" << 3 << "mlb";
+        QTest::newRow("within rounding") << altitude << "B;0;800;40.0003;0;0;0" << 3 << "mlb";
+        QTest::newRow("beyond the frame") << altitude << "B;250;850;40.002;50;0;15" << 3 << "-lb";
+        QTest::newRow("above the plot") << altitude << "B;501;850;10;50;0;15" << 4 << "-l-";
+        QTest::newRow("below the plot") << altitude << "B;-1;850;10;50;0;15" << 2 << "-l-";
+        // Cells without a value: nothing drawn for them.
+        QTest::newRow("not reported yet") << altitude << "blank" << 3 << "---";
+        QTest::newRow("not reported, modules") << module << "blank" << 2 << "---";
+        QTest::newRow("empty") << altitude << "B2;200;860;;50;180;12" << 3 << "--b";
+        QTest::newRow("0") << altitude << "B2;200;860;0;50;180;12" << 3 << "mlb";
+        QTest::newRow("no altitude") << altitude << "B2;;860;5;50;180;12" << 4 << "---";
+        QTest::newRow("no wind speed") << module << "B2;200;860;5;50;180;" << 6 << "---";
+        QTest::newRow("no wind direction") << module << "B2;200;860;5;50;;12" << 6 << "ml-";
+        // Pressure 0 is a measurement, far below the plot: its lines run off the plot.
+        QTest::newRow("pressure 0") << pressure << "B2;200;0;5;50;180;12" << 3 << "-l-";
+        QTest::newRow("no pressure") << pressure << "B2;200;;5;50;180;12" << 3 << "---";
+    }
+
+    void whatIsDrawn()
+    {
+        QFETCH(int, graph);
+        QFETCH(QString, module);
+        QFETCH(int, column);
+        QFETCH(QString, drawn);
+        Rig rig(Graph(graph), {twoModules[0], module, "C3;300;860;5;50;200;12"});
+        const DataGraphScene &scene = *rig.scene;
+
+        const QString shown = QString(scene.markers(column)[1]->isVisible() ? 'm' : '-')
+                              + (scene.lines(column)[1]->isVisible() ? 'l' : '-')
+                              + (scene.windBarbs()[1]->isVisible() ? 'b' : '-');
+        QCOMPARE(shown, drawn);
+        QCOMPARE(scene.lines(column)[2]->isVisible(), scene.lines(column)[1]->isVisible());
+    }
+
+    void rowsRedrawnAsTheyChangeComeAndGo()
+    {
+        Rig rig(AltitudeGraph, twoModules, 1);
+        ModuleGraphScene modules(&rig.model, &rig.axes);
+        addModule(rig.model, QStringLiteral("C3;300;860;5;50;200;12"));
+        const QList<DataMarker *> &markers = rig.scene->markers(3);
+        const QPointF first = markers[0]->pos();
+        const QPointF last = markers[2]->pos();
+
+        // A Data message from the module of row 1 reaches the table as the running state shows it.
+        ModuleBytes::DataFields d;
+        d.flags = 0xE4;
+        d.altitude = 250;
+        d.temperature = 2933; // 20.250 deg C
+        d.windSpeed = 50;     // 5.0 m/s: a full barb (9.7 knots)
+        rig.model.moduleList().module(1)->processPayload(ModuleBytes::data(d));
+        rig.model.moduleList().refreshRecords();
+        rig.model.refreshTable();
+
+        const QPointF moved((20.25 + 20) / 60 * 400, 200);
+        QCOMPARE(markers[1]->pos(), moved);
+        QCOMPARE(rig.scene->lines(3)[1]->line(), QLineF(first, moved));
+        QCOMPARE(rig.scene->lines(3)[2]->line(), QLineF(moved, last));
+        QCOMPARE(markers[0]->pos(), first);
+        QCOMPARE(markers[2]->pos(), last);
+        QCOMPARE(rig.scene->windBarbs()[1]->windUnits(), 1);
+        QCOMPARE(rig.scene->windBarbs()[1]->pos(), QPointF(450, 200));
+
+        // A new identifier relabels the module graph, also when its slot is called directly.
+        rig.model.moduleList().module(2)->processPayload(ModuleBytes::hello('P', "TX9"));
+        rig.model.moduleList().refreshRecords();
+        modules.dataChanged(QModelIndex(), QModelIndex());
+        const QList<QGraphicsItem *> atLabel = modules.items(QPointF(-20, 2.5 / 3 * 400)); // row 2
+        QVERIFY(std::any_of(atLabel.begin(), atLabel.end(), [](QGraphicsItem *item) {
+            const auto *text = qgraphicsitem_cast<QGraphicsSimpleTextItem *>(item);
+            return text && text->text() == QLatin1String("TX9");
+        }));
+
+        rig.model.removeModule(1);
+        QCOMPARE(rig.scene->markers(3).size(), 2);
+        QCOMPARE(rig.scene->windBarbs().size(), 2);
+        QCOMPARE(rig.scene->lines(3)[1]->line(), QLineF(first, last));
+        rig.model.clearModules();
+        QVERIFY(rig.items<DataMarker>().isEmpty() && rig.items<WindBarb>().isEmpty());
+    }
+
+    void gridAndTickLabels_data()
+    {
+        QTest::addColumn<int>("graph");
+        QTest::addColumn<int>("dependentIntervals"); // 0: as stored
+        QTest::addColumn<QList<double>>("rows");     // unit y of the horizontal grid lines
+        QTest::addColumn<QStringList>("verticalLabels");
+        QTest::addColumn<QStringList>("temperatureLabels");
+
+        const QStringList fifths = {"-20", "-8", "4", "16", "28", "40"};
+        QTest::newRow("altitude, quarters") << int(AltitudeGraph) << 4 << QList<double>{1, 0.8, 0.6, 0.4, 0.2, 0}
+                                            << QStringList{"0", "100", "200", "300", "400", "500"}
+                                            << QStringList{"-20", "-5", "10", "25", "40"};
+        QList<double> pressureRows;
+        for (const double p : {800, 820, 840, 860, 880, 900})
+            pressureRows.append(pressureY(p) / 400);
+        QTest::newRow("pressure") << int(PressureGraph) << 0 << pressureRows
+                                  << QStringList{"800", "820", "840", "860", "880", "900"} << fifths;
+        QTest::newRow("module") << int(ModuleGraph) << 3 << QList<double>{0.25, 0.75} << QStringList{"A1", "B2"}
+                                << QStringList{"-20", "0", "20", "40"};
+    }
+
+    void gridAndTickLabels()
+    {
+        QFETCH(int, graph);
+        QFETCH(int, dependentIntervals);
+        QFETCH(QList<double>, rows);
+        QFETCH(QStringList, verticalLabels);
+        QFETCH(QStringList, temperatureLabels);
+        Rig rig(Graph(graph), twoModules);
+        if (dependentIntervals) {
+            GraphAxis humidity = rig.axes.axis(4);
+            humidity.setIntervals(dependentIntervals);
+            rig.axes.setAxis(4, humidity);
+        }
+
+        const QList<QLineF> horizontal = rig.gridLines(true);
+        QCOMPARE(horizontal.size(), rows.size());
+        for (int i = 0; i < rows.size(); ++i)
+            QCOMPARE(horizontal[i], QLineF(0, rows[i] * 400, 400, rows[i] * 400));
+        for (int i = 0; i < verticalLabels.size(); ++i) {
+            QGraphicsSimpleTextItem *label = rig.text(verticalLabels[i]);
+            QVERIFY(label);
+            QCOMPARE(label->sceneBoundingRect().right(), -15.0);
+            QCOMPARE(label->sceneBoundingRect().center().y(), rows[i] * 400);
+        }
+
+        const int n = temperatureLabels.size() - 1;
+        const QList<QLineF> vertical = rig.gridLines(false);
+        QCOMPARE(vertical.size(), n + 1);
+        QCOMPARE(vertical[1], QLineF(400.0 / n, 0, 400.0 / n, 400));
+        QCOMPARE(rig.labels(Qt::red), QStringList{"T (deg C)"} + temperatureLabels);
+        QCOMPARE(rig.labels(Qt::blue).size(), n + 2); // each dependent axis on the one grid
+    }
+
+    void storedAxesNeverBreakTheGrid_data()
+    {
+        QTest::addColumn<int>("graph");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("rows");
+
+        const int altitude = AltitudeGraph, pressure = PressureGraph;
+        const QString independentPressure = QStringLiteral("independentPressure");
+        QTest::newRow("no intervals") << altitude << "independentAltitude" << "0,500,0,10000,0" << 2;
+        QTest::newRow("negative intervals") << pressure << independentPressure << "800,900,10,1500,-2" << 2;
+        QTest::newRow("minimum 0") << pressure << independentPressure << "0,900,0,1500,5" << 0;
+        QTest::newRow("99999999 intervals") << pressure << independentPressure << "800,900,10,1500,99999999" << 1001;
+        QTest::newRow("no dependent intervals") << altitude << "temperature" << "-20,40,-100,100,0" << 6;
+    }
+
+    void storedAxesNeverBreakTheGrid()
+    {
+        QFETCH(int, graph);
+        QFETCH(QString, key);
+        QFETCH(QString, text);
+        QFETCH(int, rows);
+        QSettings().setValue(QStringLiteral("Axes/") + key, text);
+        Rig rig(Graph(graph), twoModules);
+
+        QCOMPARE(rig.gridLines(true).size(), rows);
+        QVERIFY(rig.gridLines(false).size() >= 2);
+        const QRectF bounds = rig.scene->itemsBoundingRect();
+        QVERIFY(std::isfinite(bounds.width()) && std::isfinite(bounds.height()));
+        QCOMPARE(rig.labels(Qt::blue).last(), QStringLiteral("100")); // each axis to its maximum
+    }
+
+    void layoutFollowsTheAspectRatio_data()
+    {
+        QTest::addColumn<double>("ratio");
+        QTest::addColumn<QSizeF>("plot");
+
+        QTest::newRow("square") << 1.0 << QSizeF(400, 400);
+        QTest::newRow("wide") << 2.5 << QSizeF(1000, 400);
+        QTest::newRow("tall") << 0.5 << QSizeF(400, 800);
+        QTest::newRow("not a number") << std::nan("") << QSizeF(400, 400);
+        QTest::newRow("no height") << double(INFINITY) << QSizeF(400, 400);
+        QTest::newRow("no width") << 0.0 << QSizeF(400, 400);
+    }
+
+    void layoutFollowsTheAspectRatio()
+    {
+        QFETCH(double, ratio);
+        QFETCH(QSizeF, plot);
+        Rig rig(AltitudeGraph, twoModules);
+        rig.scene->setAspectRatio(3);
+        rig.scene->setAspectRatio(ratio);
+        const double w = plot.width();
+        const double h = plot.height();
+
+        QCOMPARE(QSizeF(rig.scene->plotWidth(), rig.scene->plotHeight()), plot);
+        QCOMPARE(rig.scene->markers(2)[1]->pos(), QPointF(0.5 * w, 0.2 * h));
+        QCOMPARE(rig.scene->windBarbs()[1]->pos(), QPointF(w + 50, 0.2 * h));
+        QMultiMap<double, QRectF> rects; // by z: frame 3, masks 2 (a group of two, right, bottom)
+        for (QGraphicsRectItem *item : rig.items<QGraphicsRectItem>())
+            rects.insert(item->topLevelItem()->zValue(), item->mapRectToScene(item->rect()));
+        QCOMPARE(rects.values(3), QList<QRectF>{QRectF(0, 0, w, h)});
+        QVERIFY(rects.values(2).contains(QRectF(w, -10000, 10000, 20000)));
+        QVERIFY(rects.values(2).contains(QRectF(-10000, h, 20000, 20000)));
+        QCOMPARE(rects.values(2).size(), 4);
+        QCOMPARE(rig.gridLines(true).first(), QLineF(0, h, w, h));
+
+        // Titles: the vertical one centred and 15 left of its labels ("500" is the widest), the
+        // dependent ones in their rows 18 apart, 15 left of their labels ("800" the widest first).
+        const QRectF altitude = rig.text(QStringLiteral("Alt (m)"))->sceneBoundingRect();
+        QCOMPARE(altitude.center().y(), h / 2);
+        QCOMPARE(altitude.right(), rig.text(QStringLiteral("500"))->sceneBoundingRect().left() - 15);
+        const double labelsLeft = -rig.text(QStringLiteral("800"))->boundingRect().width() / 2;
+        const QList<std::pair<QString, double>> titles = {
+            {"Wind (knots)", -33}, {"P (mbar)", h + 15}, {"T (deg C)", h + 33}, {"%RH", h + 51}};
+        QRectF content(0, 0, w + 100, h);
+        for (const auto &title : titles) {
+            const QRectF bounds = rig.text(title.first)->sceneBoundingRect();
+            QCOMPARE(bounds.top(), title.second);
+            QCOMPARE(bounds.right(), labelsLeft - 15);
+            content |= bounds;
+        }
+        QVERIFY(rig.scene->sceneRect().contains(content | altitude));
+    }
+
+    void windBarbSymbol_data()
+    {
+        QTest::addColumn<double>("speed");
+        QTest::addColumn<int>("windUnits");
+        QTest::addColumn<QString>("symbol");
+
+        QTest::newRow("calm") << 0.4 << 0 << "circle";
+        QTest::newRow("0.5") << 0.5 << 0 << "circle staff";
+        QTest::newRow("half barb alone, below the tip") << 2.5 << 0 << "circle staff H80";
+        QTest::newRow("7.5") << 7.5 << 0 << "circle staff F90";
+        QTest::newRow("47.5") << 47.5 << 0 << "circle staff P90";
+        QTest::newRow("65") << 65.0 << 0 << "circle staff P90 F70 H60";
+        QTest::newRow("200") << 200.0 << 0 << "circle staff P90 P75 P60";
+        QTest::newRow("5 m/s are 9.7 knots") << 5.0 << 1 << "circle staff F90";
+        QTest::newRow("26 m/s are 50.5 knots") << 26.0 << 1 << "circle staff P90";
+        QTest::newRow("0.3 m/s are 0.58 knots") << 0.3 << 1 << "circle staff";
+    }
+
+    // The symbol as its subpaths: staff (0,6)-(0,90), full barb Fy (0,y)-(30,y+5), half barb Hy
+    // (0,y)-(15,y+2.5), pennant Py (0,y),(30,y-5),(0,y-10) closed; anything else in full.
+    void windBarbSymbol()
+    {
+        QFETCH(double, speed);
+        QFETCH(int, windUnits);
+        QFETCH(QString, symbol);
+        WindBarb barb(Qt::black);
+        barb.setDirection(90);
+        barb.setWindUnits(windUnits);
+        barb.setSpeed(speed);
+        // Drawn at half size, y up, turned clockwise by the direction; calm is not turned.
+        QCOMPARE(barb.transform(), QTransform::fromScale(0.5, -0.5));
+        QCOMPARE(barb.rotation(), symbol == QLatin1String("circle") ? 0.0 : -90.0);
+
+        const QPainterPath path = barb.path();
+        QStringList parts;
+        for (int i = 0; i < path.elementCount();) {
+            QVector<QPointF> points{path.elementAt(i)};
+            for (++i; i < path.elementCount() && !path.elementAt(i).isMoveTo(); ++i)
+                points.append(path.elementAt(i));
+            const double y = points[0].y();
+            const auto is = [&](const QVector<QPointF> &rest) {
+                return points[0].x() == 0 && points.mid(1) == rest;
+            };
+            if (points.size() == 13 && QPolygonF(points).boundingRect() == QRectF(-6, -6, 12, 12))
+                parts.append(QStringLiteral("circle"));
+            else if (points == QVector<QPointF>{{0, 6}, {0, 90}})
+                parts.append(QStringLiteral("staff"));
+            else if (is({{30, y + 5}}))
+                parts.append(QStringLiteral("F%1").arg(y));
+            else if (is({{15, y + 2.5}}))
+                parts.append(QStringLiteral("H%1").arg(y));
+            else if (is({{30, y - 5}, {0, y - 10}, {0, y}}))
+                parts.append(QStringLiteral("P%1").arg(y));
+            else if (points.size() > 1)
+                parts.append(QStringLiteral("?"));
+        }
+        QCOMPARE(parts.join(QLatin1Char(' ')), symbol);
+        QCOMPARE(barb.speed(), speed);
+        QCOMPARE(barb.boundingRect(), QRectF(-105, -105, 210, 210));
+    }
+
+    void axisDialogEditsOneAxis()
+    {
+        Model model(0, 0, false, false, false, false);
+        GraphAxisModel axes(&model);
+        AxisDialog dialog(&axes);
+        auto *minimum = dialog.findChild<QSpinBox *>(QStringLiteral("Minimum"));
+        auto *maximum = dialog.findChild<QSpinBox *>(QStringLiteral("Maximum"));
+        auto *intervals = dialog.findChild<QSpinBox *>(QStringLiteral("Intervals"));
+        QPushButton *ok = dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+        QCOMPARE(dialog.size(), QSize(174, 121));
+
+        dialog.setAxisId(3);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("T (deg C)"));
+        QCOMPARE(QList<int>({minimum->minimum(), maximum->maximum(), minimum->value(), maximum->value(),
+                             intervals->minimum(), intervals->maximum(), intervals->value()}),
+                 QList<int>({-100, 100, -20, 40, 1, 50, 5}));
+        maximum->setValue(-20);
+        QVERIFY(!ok->isEnabled());
+        maximum->setValue(30);
+        QVERIFY(ok->isEnabled());
+        intervals->setValue(8);
+        minimum->setValue(-10);
+        dialog.accept();
+        QCOMPARE(axes.axis(3).toString(), QStringLiteral("-10,30,-100,100,8"));
+        QCOMPARE(axes.axis(4).intervals(), 8);
+
+        dialog.setAxisId(-1);
+        maximum->setValue(123);
+        dialog.reject();
+        QCOMPARE(maximum->value(), 500);
+    }
+
+    void viewFitsTheScene()
+    {
+        Rig rig(PressureGraph, twoModules);
+        DataGraphView view;
+        view.setScene(rig.scene.get());
+        view.resize(800, 400);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QSize viewport = view.viewport()->size();
+        QCOMPARE(rig.scene->plotWidth(), 400.0 * viewport.width() / viewport.height());
+        const QRect shown = view.mapFromScene(rig.scene->sceneRect()).boundingRect();
+        QVERIFY(view.viewport()->rect().adjusted(-1, -1, 1, 1).contains(shown));
+    }
 };
-
-void TestGraphScenes::markersLinesAndBarbs_data()
-{
-    QTest::addColumn<int>("graph");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QPointF>("first");
-    QTest::addColumn<QPointF>("second");
-
-    using P = QPointF;
-    QTest::newRow("altitude, P") << int(AltitudeGraph) << 2 << P(300, 320) << P(200, 80);
-    QTest::newRow("altitude, T") << int(AltitudeGraph) << 3 << P(200, 320) << P(100, 80);
-    QTest::newRow("altitude, wind") << int(AltitudeGraph) << 6 << P(80, 320) << P(320, 80);
-    QTest::newRow("pressure, T") << int(PressureGraph) << 3 << P(200, pressureY(875))
-                                 << P(100, pressureY(850));
-    QTest::newRow("module, P") << int(ModuleGraph) << 2 << P(300, 100) << P(200, 300);
-}
-
-void TestGraphScenes::markersLinesAndBarbs()
-{
-    QFETCH(int, graph);
-    QFETCH(int, column);
-    QFETCH(QPointF, first);
-    QFETCH(QPointF, second);
-    Rig rig(Graph(graph), twoModules);
-    const DataGraphScene &scene = *rig.scene;
-
-    for (int c = 0; c < DataGraphScene::columnCount; ++c)
-        QCOMPARE(scene.markers(c).size(), scene.isPlotted(c) ? 2 : 0);
-    QCOMPARE(scene.isPlotted(2), graph != PressureGraph);
-    const QList<DataMarker *> &markers = scene.markers(column);
-    const QList<DataLine *> &lines = scene.lines(column);
-    QCOMPARE(markers[0]->pos(), first);
-    QCOMPARE(markers[1]->pos(), second);
-    QCOMPARE(lines[0]->line(), QLineF(first, first));
-    QCOMPARE(lines[1]->line(), QLineF(first, second));
-    const QColor colour = QList<QColor>{Qt::darkGreen, Qt::red, Qt::blue, Qt::gray, Qt::black}
-                              [column - 2];
-    QCOMPARE(markers[1]->brush().color(), colour);
-    QCOMPARE(markers[1]->rect(), QRectF(-7, -7, 14, 14));
-    QCOMPARE(lines[1]->pen(), QPen(colour, 3.0));
-    QCOMPARE(markers[1]->zValue(), 4.0);
-    QCOMPARE(lines[1]->zValue(), 1.0);
-
-    const QList<WindBarb *> &barbs = scene.windBarbs();
-    QCOMPARE(barbs[1]->pos(), QPointF(450, second.y()));
-    QCOMPARE(barbs[1]->speed(), 24.0);
-    QCOMPARE(barbs[1]->rotation(), -180.0);
-    QCOMPARE(barbs[1]->zValue(), 4.0);
-}
-
-void TestGraphScenes::whatIsDrawn_data()
-{
-    QTest::addColumn<int>("graph");
-    QTest::addColumn<QString>("module"); // row 1 of three
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("drawn"); // m its marker, l its lines to and from, b its wind barb
-
-    const int altitude = AltitudeGraph, pressure = PressureGraph, module = ModuleGraph;
-    // Markers within the plot (and rounding), barbs beside it; lines run on, cut by the masks.
-    QTest::newRow("on the frame") << altitude << "B;500;900;40;100;0;30" << 3 << "mlb";
-    QTest::newRow("within rounding") << altitude << "B;0;800;40.0003;0;0;0" << 3 << "mlb";
-    QTest::newRow("beyond the frame") << altitude << "B;250;850;40.002;50;0;15" << 3 << "-lb";
-    QTest::newRow("above the plot") << altitude << "B;501;850;10;50;0;15" << 4 << "-l-";
-    QTest::newRow("below the plot") << altitude << "B;-1;850;10;50;0;15" << 2 << "-l-";
-    // Cells without a value: nothing drawn for them.
-    QTest::newRow("not reported yet") << altitude << "blank" << 3 << "---";
-    QTest::newRow("not reported, modules") << module << "blank" << 2 << "---";
-    QTest::newRow("empty") << altitude << "B2;200;860;;50;180;12" << 3 << "--b";
-    QTest::newRow("0") << altitude << "B2;200;860;0;50;180;12" << 3 << "mlb";
-    QTest::newRow("no altitude") << altitude << "B2;;860;5;50;180;12" << 4 << "---";
-    QTest::newRow("no wind speed") << module << "B2;200;860;5;50;180;" << 6 << "---";
-    QTest::newRow("no wind direction") << module << "B2;200;860;5;50;;12" << 6 << "ml-";
-    // Pressure 0 is a measurement, far below the plot: its lines run off the plot.
-    QTest::newRow("pressure 0") << pressure << "B2;200;0;5;50;180;12" << 3 << "-l-";
-    QTest::newRow("no pressure") << pressure << "B2;200;;5;50;180;12" << 3 << "---";
-}
-
-void TestGraphScenes::whatIsDrawn()
-{
-    QFETCH(int, graph);
-    QFETCH(QString, module);
-    QFETCH(int, column);
-    QFETCH(QString, drawn);
-    Rig rig(Graph(graph), {twoModules[0], module, "C3;300;860;5;50;200;12"});
-    const DataGraphScene &scene = *rig.scene;
-
-    const QString shown = QString(scene.markers(column)[1]->isVisible() ? 'm' : '-')
-                          + (scene.lines(column)[1]->isVisible() ? 'l' : '-')
-                          + (scene.windBarbs()[1]->isVisible() ? 'b' : '-');
-    QCOMPARE(shown, drawn);
-    QCOMPARE(scene.lines(column)[2]->isVisible(), scene.lines(column)[1]->isVisible());
-}
-
-void TestGraphScenes::rowsRedrawnAsTheyChangeComeAndGo()
-{
-    Rig rig(AltitudeGraph, twoModules, 1);
-    ModuleGraphScene modules(&rig.model, &rig.axes);
-    addModule(rig.model, QStringLiteral("C3;300;860;5;50;200;12"));
-    const QList<DataMarker *> &markers = rig.scene->markers(3);
-    const QPointF first = markers[0]->pos();
-    const QPointF last = markers[2]->pos();
-
-    // A Data message from the module of row 1 reaches the table as the running state shows it.
-    ModuleBytes::DataFields d;
-    d.flags = 0xE4;
-    d.altitude = 250;
-    d.temperature = 2933; // 20.250 deg C
-    d.windSpeed = 50;     // 5.0 m/s: a full barb (9.7 knots)
-    rig.model.moduleList().module(1)->processPayload(ModuleBytes::data(d));
-    rig.model.moduleList().refreshRecords();
-    rig.model.refreshTable();
-
-    const QPointF moved((20.25 + 20) / 60 * 400, 200);
-    QCOMPARE(markers[1]->pos(), moved);
-    QCOMPARE(rig.scene->lines(3)[1]->line(), QLineF(first, moved));
-    QCOMPARE(rig.scene->lines(3)[2]->line(), QLineF(moved, last));
-    QCOMPARE(markers[0]->pos(), first);
-    QCOMPARE(markers[2]->pos(), last);
-    QCOMPARE(rig.scene->windBarbs()[1]->windUnits(), 1);
-    QCOMPARE(rig.scene->windBarbs()[1]->pos(), QPointF(450, 200));
-
-    // A new identifier relabels the module graph, also when its slot is called directly.
-    rig.model.moduleList().module(2)->processPayload(ModuleBytes::hello('P', "TX9"));
-    rig.model.moduleList().refreshRecords();
-    modules.dataChanged(QModelIndex(), QModelIndex());
-    const QList<QGraphicsItem *> atLabel = modules.items(QPointF(-20, 2.5 / 3 * 400)); // row 2
-    QVERIFY(std::any_of(atLabel.begin(), atLabel.end(), [](QGraphicsItem *item) {
-        const auto *text = qgraphicsitem_cast<QGraphicsSimpleTextItem *>(item);
-        return text && text->text() == QLatin1String("TX9");
-    }));
-
-    rig.model.removeModule(1);
-    QCOMPARE(rig.scene->markers(3).size(), 2);
-    QCOMPARE(rig.scene->windBarbs().size(), 2);
-    QCOMPARE(rig.scene->lines(3)[1]->line(), QLineF(first, last));
-    rig.model.clearModules();
-    QVERIFY(rig.items<DataMarker>().isEmpty() && rig.items<WindBarb>().isEmpty());
-}
-
-void TestGraphScenes::gridAndTickLabels_data()
-{
-    QTest::addColumn<int>("graph");
-    QTest::addColumn<int>("dependentIntervals"); // 0: as stored
-    QTest::addColumn<QList<double>>("rows");     // unit y of the horizontal grid lines
-    QTest::addColumn<QStringList>("verticalLabels");
-    QTest::addColumn<QStringList>("temperatureLabels");
-
-    const QStringList fifths = {"-20", "-8", "4", "16", "28", "40"};
-    QTest::newRow("altitude, quarters") << int(AltitudeGraph) << 4
-                                        << QList<double>{1, 0.8, 0.6, 0.4, 0.2, 0}
-                                        << QStringList{"0", "100", "200", "300", "400", "500"}
-                                        << QStringList{"-20", "-5", "10", "25", "40"};
-    QList<double> pressureRows;
-    for (const double p : {800, 820, 840, 860, 880, 900})
-        pressureRows.append(pressureY(p) / 400);
-    QTest::newRow("pressure") << int(PressureGraph) << 0 << pressureRows
-                              << QStringList{"800", "820", "840", "860", "880", "900"} << fifths;
-    QTest::newRow("module") << int(ModuleGraph) << 3 << QList<double>{0.25, 0.75}
-                            << QStringList{"A1", "B2"}
-                            << QStringList{"-20", "0", "20", "40"};
-}
-
-void TestGraphScenes::gridAndTickLabels()
-{
-    QFETCH(int, graph);
-    QFETCH(int, dependentIntervals);
-    QFETCH(QList<double>, rows);
-    QFETCH(QStringList, verticalLabels);
-    QFETCH(QStringList, temperatureLabels);
-    Rig rig(Graph(graph), twoModules);
-    if (dependentIntervals) {
-        GraphAxis humidity = rig.axes.axis(4);
-        humidity.setIntervals(dependentIntervals);
-        rig.axes.setAxis(4, humidity);
-    }
-
-    const QList<QLineF> horizontal = rig.gridLines(true);
-    QCOMPARE(horizontal.size(), rows.size());
-    for (int i = 0; i < rows.size(); ++i)
-        QCOMPARE(horizontal[i], QLineF(0, rows[i] * 400, 400, rows[i] * 400));
-    for (int i = 0; i < verticalLabels.size(); ++i) {
-        QGraphicsSimpleTextItem *label = rig.text(verticalLabels[i]);
-        QVERIFY(label);
-        QCOMPARE(label->sceneBoundingRect().right(), -15.0);
-        QCOMPARE(label->sceneBoundingRect().center().y(), rows[i] * 400);
-    }
-
-    const int n = temperatureLabels.size() - 1;
-    const QList<QLineF> vertical = rig.gridLines(false);
-    QCOMPARE(vertical.size(), n + 1);
-    QCOMPARE(vertical[1], QLineF(400.0 / n, 0, 400.0 / n, 400));
-    QCOMPARE(rig.labels(Qt::red), QStringList{"T (deg C)"} + temperatureLabels);
-    QCOMPARE(rig.labels(Qt::blue).size(), n + 2); // each dependent axis on the one grid
-}
-
-void TestGraphScenes::storedAxesNeverBreakTheGrid_data()
-{
-    QTest::addColumn<int>("graph");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("rows");
-
-    const int altitude = AltitudeGraph, pressure = PressureGraph;
-    const QString independentPressure = QStringLiteral("independentPressure");
-    QTest::newRow("no intervals") << altitude << "independentAltitude" << "0,500,0,10000,0" << 2;
-    QTest::newRow("negative intervals") << pressure << independentPressure << "800,900,10,1500,-2"
-                                        << 2;
-    QTest::newRow("minimum 0") << pressure << independentPressure << "0,900,0,1500,5" << 0;
-    QTest::newRow("99999999 intervals") << pressure << independentPressure
-                                        << "800,900,10,1500,99999999" << 1001;
-    QTest::newRow("no dependent intervals") << altitude << "temperature" << "-20,40,-100,100,0"
-                                            << 6;
-}
-
-void TestGraphScenes::storedAxesNeverBreakTheGrid()
-{
-    QFETCH(int, graph);
-    QFETCH(QString, key);
-    QFETCH(QString, text);
-    QFETCH(int, rows);
-    QSettings().setValue(QStringLiteral("Axes/") + key, text);
-    Rig rig(Graph(graph), twoModules);
-
-    QCOMPARE(rig.gridLines(true).size(), rows);
-    QVERIFY(rig.gridLines(false).size() >= 2);
-    const QRectF bounds = rig.scene->itemsBoundingRect();
-    QVERIFY(std::isfinite(bounds.width()) && std::isfinite(bounds.height()));
-    QCOMPARE(rig.labels(Qt::blue).last(), QStringLiteral("100")); // each axis to its maximum
-}
-
-void TestGraphScenes::layoutFollowsTheAspectRatio_data()
-{
-    QTest::addColumn<double>("ratio");
-    QTest::addColumn<QSizeF>("plot");
-
-    QTest::newRow("square") << 1.0 << QSizeF(400, 400);
-    QTest::newRow("wide") << 2.5 << QSizeF(1000, 400);
-    QTest::newRow("tall") << 0.5 << QSizeF(400, 800);
-    QTest::newRow("not a number") << std::nan("") << QSizeF(400, 400);
-    QTest::newRow("no height") << double(INFINITY) << QSizeF(400, 400);
-    QTest::newRow("no width") << 0.0 << QSizeF(400, 400);
-}
-
-void TestGraphScenes::layoutFollowsTheAspectRatio()
-{
-    QFETCH(double, ratio);
-    QFETCH(QSizeF, plot);
-    Rig rig(AltitudeGraph, twoModules);
-    rig.scene->setAspectRatio(3);
-    rig.scene->setAspectRatio(ratio);
-    const double w = plot.width();
-    const double h = plot.height();
-
-    QCOMPARE(QSizeF(rig.scene->plotWidth(), rig.scene->plotHeight()), plot);
-    QCOMPARE(rig.scene->markers(2)[1]->pos(), QPointF(0.5 * w, 0.2 * h));
-    QCOMPARE(rig.scene->windBarbs()[1]->pos(), QPointF(w + 50, 0.2 * h));
-    QMultiMap<double, QRectF> rects; // by z: frame 3, masks 2 (a group of two, right, bottom)
-    for (QGraphicsRectItem *item : rig.items<QGraphicsRectItem>())
-        rects.insert(item->topLevelItem()->zValue(), item->mapRectToScene(item->rect()));
-    QCOMPARE(rects.values(3), QList<QRectF>{QRectF(0, 0, w, h)});
-    QVERIFY(rects.values(2).contains(QRectF(w, -10000, 10000, 20000)));
-    QVERIFY(rects.values(2).contains(QRectF(-10000, h, 20000, 20000)));
-    QCOMPARE(rects.values(2).size(), 4);
-    QCOMPARE(rig.gridLines(true).first(), QLineF(0, h, w, h));
-
-    // Titles: the vertical one centred and 15 left of its labels ("500" is the widest), the
-    // dependent ones in their rows 18 apart, 15 left of their labels ("800" the widest first).
-    const QRectF altitude = rig.text(QStringLiteral("Alt (m)"))->sceneBoundingRect();
-    QCOMPARE(altitude.center().y(), h / 2);
-    QCOMPARE(altitude.right(), rig.text(QStringLiteral("500"))->sceneBoundingRect().left() - 15);
-    const double labelsLeft = -rig.text(QStringLiteral("800"))->boundingRect().width() / 2;
-    const QList<std::pair<QString, double>> titles = {
-        {"Wind (knots)", -33}, {"P (mbar)", h + 15}, {"T (deg C)", h + 33}, {"%RH", h + 51}};
-    QRectF content(0, 0, w + 100, h);
-    for (const auto &title : titles) {
-        const QRectF bounds = rig.text(title.first)->sceneBoundingRect();
-        QCOMPARE(bounds.top(), title.second);
-        QCOMPARE(bounds.right(), labelsLeft - 15);
-        content |= bounds;
-    }
-    QVERIFY(rig.scene->sceneRect().contains(content | altitude));
-}
-
-void TestGraphScenes::windBarbSymbol_data()
-{
-    QTest::addColumn<double>("speed");
-    QTest::addColumn<int>("windUnits");
-    QTest::addColumn<QString>("symbol");
-
-    QTest::newRow("calm") << 0.4 << 0 << "circle";
-    QTest::newRow("0.5") << 0.5 << 0 << "circle staff";
-    QTest::newRow("half barb alone, below the tip") << 2.5 << 0 << "circle staff H80";
-    QTest::newRow("7.5") << 7.5 << 0 << "circle staff F90";
-    QTest::newRow("47.5") << 47.5 << 0 << "circle staff P90";
-    QTest::newRow("65") << 65.0 << 0 << "circle staff P90 F70 H60";
-    QTest::newRow("200") << 200.0 << 0 << "circle staff P90 P75 P60";
-    QTest::newRow("5 m/s are 9.7 knots") << 5.0 << 1 << "circle staff F90";
-    QTest::newRow("26 m/s are 50.5 knots") << 26.0 << 1 << "circle staff P90";
-    QTest::newRow("0.3 m/s are 0.58 knots") << 0.3 << 1 << "circle staff";
-}
-
-// The symbol as its subpaths: staff (0,6)-(0,90), full barb Fy (0,y)-(30,y+5), half barb Hy
-// (0,y)-(15,y+2.5), pennant Py (0,y),(30,y-5),(0,y-10) closed; anything else in full.
-void TestGraphScenes::windBarbSymbol()
-{
-    QFETCH(double, speed);
-    QFETCH(int, windUnits);
-    QFETCH(QString, symbol);
-    WindBarb barb(Qt::black);
-    barb.setDirection(90);
-    barb.setWindUnits(windUnits);
-    barb.setSpeed(speed);
-    // Drawn at half size, y up, turned clockwise by the direction; calm is not turned.
-    QCOMPARE(barb.transform(), QTransform::fromScale(0.5, -0.5));
-    QCOMPARE(barb.rotation(), symbol == QLatin1String("circle") ? 0.0 : -90.0);
-
-    const QPainterPath path = barb.path();
-    QStringList parts;
-    for (int i = 0; i < path.elementCount();) {
-        QVector<QPointF> points{path.elementAt(i)};
-        for (++i; i < path.elementCount() && !path.elementAt(i).isMoveTo(); ++i)
-            points.append(path.elementAt(i));
-        const double y = points[0].y();
-        const auto is = [&](const QVector<QPointF> &rest) {
-            return points[0].x() == 0 && points.mid(1) == rest;
-        };
-        if (points.size() == 13 && QPolygonF(points).boundingRect() == QRectF(-6, -6, 12, 12))
-            parts.append(QStringLiteral("circle"));
-        else if (points == QVector<QPointF>{{0, 6}, {0, 90}})
-            parts.append(QStringLiteral("staff"));
-        else if (is({{30, y + 5}}))
-            parts.append(QStringLiteral("F%1").arg(y));
-        else if (is({{15, y + 2.5}}))
-            parts.append(QStringLiteral("H%1").arg(y));
-        else if (is({{30, y - 5}, {0, y - 10}, {0, y}}))
-            parts.append(QStringLiteral("P%1").arg(y));
-        else if (points.size() > 1)
-            parts.append(QStringLiteral("?"));
-    }
-    QCOMPARE(parts.join(QLatin1Char(' ')), symbol);
-    QCOMPARE(barb.speed(), speed);
-    QCOMPARE(barb.boundingRect(), QRectF(-105, -105, 210, 210));
-}
-
-void TestGraphScenes::axisDialogEditsOneAxis()
-{
-    Model model(0, 0, false, false, false, false);
-    GraphAxisModel axes(&model);
-    AxisDialog dialog(&axes);
-    auto *minimum = dialog.findChild<QSpinBox *>(QStringLiteral("Minimum"));
-    auto *maximum = dialog.findChild<QSpinBox *>(QStringLiteral("Maximum"));
-    auto *intervals = dialog.findChild<QSpinBox *>(QStringLiteral("Intervals"));
-    QPushButton *ok = dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))
-                          ->button(QDialogButtonBox::Ok);
-    QCOMPARE(dialog.size(), QSize(174, 121));
-
-    dialog.setAxisId(3);
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("T (deg C)"));
-    QCOMPARE(QList<int>({minimum->minimum(), maximum->maximum(), minimum->value(), maximum->value(),
-                         intervals->minimum(), intervals->maximum(), intervals->value()}),
-             QList<int>({-100, 100, -20, 40, 1, 50, 5}));
-    maximum->setValue(-20);
-    QVERIFY(!ok->isEnabled());
-    maximum->setValue(30);
-    QVERIFY(ok->isEnabled());
-    intervals->setValue(8);
-    minimum->setValue(-10);
-    dialog.accept();
-    QCOMPARE(axes.axis(3).toString(), QStringLiteral("-10,30,-100,100,8"));
-    QCOMPARE(axes.axis(4).intervals(), 8);
-
-    dialog.setAxisId(-1);
-    maximum->setValue(123);
-    dialog.reject();
-    QCOMPARE(maximum->value(), 500);
-}
-
-void TestGraphScenes::viewFitsTheScene()
-{
-    Rig rig(PressureGraph, twoModules);
-    DataGraphView view;
-    view.setScene(rig.scene.get());
-    view.resize(800, 400);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    const QSize viewport = view.viewport()->size();
-    QCOMPARE(rig.scene->plotWidth(), 400.0 * viewport.width() / viewport.height());
-    const QRect shown = view.mapFromScene(rig.scene->sceneRect()).boundingRect();
-    QVERIFY(view.viewport()->rect().adjusted(-1, -1, 1, 1).contains(shown));
-}
 
 VENTROLLA_GUI_TEST_MAIN(TestGraphScenes)
 #include "tst_GraphScenes.moc"
