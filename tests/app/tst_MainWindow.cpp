@@ -1,6 +1,6 @@
 // The main window: the model it builds from the set-up dialog, its actions and status bar in
-// every state, the acquire, log comment and high-wind dialogs, the alert's box and sound, and the
-// messages it asks the user to answer.
+// every state, the acquire, log comment and high-wind dialogs, the alert's box and sound, the
+// messages it asks the user to answer, and how its module table repaints.
 
 #include "ModalAnswer.h"
 #include "ModelHarness.h"
@@ -8,6 +8,7 @@
 
 #include "app/AcquireDialog_DynamicAltitude.h"
 #include "app/MainWindow.h"
+#include "app/ModuleTableView.h"
 #include "app/SetupDialog.h"
 #include "config/ModuleConfigWindow.h"
 #include "core/Model.h"
@@ -73,6 +74,39 @@ QImage ledImage(const QString &colour)
     return QPixmap(QStringLiteral(":/leds/resource/led_%1.png").arg(colour)).toImage();
 }
 
+
+// Values that change silently and are then announced as a range without the last column, as
+// the module table announces its refreshes.
+class QuietTable : public QAbstractTableModel
+{
+public:
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : cells.size();
+    }
+    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : 3; }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        return role == Qt::DisplayRole ? cells[index.row()][index.column()] : QVariant();
+    }
+    void announce() { emit dataChanged(index(0, 0), index(rowCount() - 1, 1)); }
+
+    QVector<QStringList> cells{{"SND1", "1013.2", "xdata=1"}, {"SND2", "998.7", "xdata=2"}};
+};
+
+// What the window shows of the table, and what the table would paint now.
+QImage onScreen(ModuleTableView &view)
+{
+    const auto *window = static_cast<QImage *>(view.backingStore()->paintDevice());
+    const QRect area(view.viewport()->mapTo(&view, QPoint(0, 0)), view.viewport()->size());
+    return window->copy(area).convertToFormat(QImage::Format_RGB32);
+}
+
+QImage current(ModuleTableView &view)
+{
+    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
 } // namespace
 
 class TestMainWindow : public SettingsTestCase
@@ -123,6 +157,7 @@ private slots:
                  stored.value(QStringLiteral("relativeAltitude")).toBool());
         QCOMPARE(window->size(), QSize(600, 500));
         QCOMPARE(window->pos(), QPoint(200, 200));
+        window->move(150, 120);
         window->resize(700, 450);
         window.reset();
 
@@ -130,7 +165,8 @@ private slots:
         QCOMPARE(settings.value(QStringLiteral("SetupDialog/windUnits")).toInt(), savedWindUnits);
         QCOMPARE(settings.value(QStringLiteral("SetupDialog/groundElevation")).toInt(),
                  stored.value(QStringLiteral("groundElevation"), 0).toInt());
-        QCOMPARE(settings.value(QStringLiteral("MainWindow/size")).toSize(), QSize(700, 450));
+        QCOMPARE(QRect(settings.value(QStringLiteral("MainWindow/pos")).toPoint(),
+                       settings.value(QStringLiteral("MainWindow/size")).toSize()), QRect(150, 120, 700, 450));
     }
 
     void actionsAndStatusFollowTheState_data()
@@ -440,6 +476,41 @@ private slots:
             QCOMPARE(seen.defaultButton, QMessageBox::Cancel);
             QCOMPARE(window->isVisible(), answer == QDialogButtonBox::Cancel);
         }
+    }
+
+    // The module table repaints what changed although the model announces whole rows, including a
+    // column the announcement leaves out, and widens a column for a longer text.
+    void showsWhatTheModelHolds_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("same form") << 0 << 1 << "1009.8";
+        QTest::newRow("longer") << 1 << 1 << "1234567.8";
+        QTest::newRow("left out of the announcement") << 1 << 2 << "xdata=wind 7";
+    }
+
+    void showsWhatTheModelHolds()
+    {
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QString, text);
+        QuietTable table;
+        ModuleTableView view;
+        view.setModel(&table);
+        view.horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        view.resize(420, 160);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        table.announce();
+        QTRY_COMPARE(onScreen(view), current(view));
+        const int width = view.columnWidth(column);
+
+        table.cells[row][column] = text;
+        table.announce();
+        QTRY_COMPARE(onScreen(view), current(view));
+        if (text.size() > 8)
+            QVERIFY(view.columnWidth(column) > width);
     }
 };
 
