@@ -73,26 +73,13 @@ private slots:
             QCOMPARE(dialogs[dialog].second(), value);
     }
 
-    void indicatorColour_data()
-    {
-        QTest::addColumn<float>("distortion");
-        QTest::addColumn<int>("red");
-        QTest::addColumn<int>("green");
-        QTest::newRow("negative") << -0.1f << 0 << 255;
-        QTest::newRow("0 %") << 0.0f << 0 << 255;
-        QTest::newRow("6.25 %") << 0.0625f << 128 << 255;
-        QTest::newRow("12.5 %") << 0.125f << 255 << 255;
-        QTest::newRow("18.75 %") << 0.1875f << 255 << 128;
-        QTest::newRow("25 %") << 0.25f << 255 << 0;
-        QTest::newRow("60 %") << 0.6f << 255 << 0;
-    }
-
+    // Green to yellow to red as the distortion goes from 0 to 12.5 to 25 %.
     void indicatorColour()
     {
-        QFETCH(float, distortion);
-        QFETCH(int, red);
-        QFETCH(int, green);
-        QCOMPARE(CalibFinishDialog::indicatorColour(distortion), QColor(red, green, 0));
+        const std::tuple<float, int, int> examples[] = {{-0.1f, 0, 255}, {0.0f, 0, 255}, {0.0625f, 128, 255},
+            {0.125f, 255, 255}, {0.1875f, 255, 128}, {0.25f, 255, 0}, {0.6f, 255, 0}};
+        for (const auto &[distortion, red, green] : examples)
+            QCOMPARE(CalibFinishDialog::indicatorColour(distortion), QColor(red, green, 0));
     }
 
     void resultDialog()

@@ -7,18 +7,7 @@
 #include "link/FlightModule.h"
 
 #include <QSettings>
-#include <QSignalSpy>
 #include <QtTest>
-
-namespace {
-
-void storeAxis(const QString &key, const QString &text)
-{
-    QSettings settings;
-    settings.setValue(QStringLiteral("Axes/") + key, text);
-}
-
-} // namespace
 
 class TestGraphAxes : public SettingsTestCase
 {
@@ -31,7 +20,6 @@ private slots:
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<QString>("axis");
         QTest::addColumn<double>("intervalSize");
-
         const QString unchanged = QStringLiteral("0,10,0,10,10");
         QTest::newRow("valid") << "-20,40,-100,100,5" << true << "-20,40,-100,100,5" << 12.0;
         QTest::newRow("four fields") << "0,500,0,10000" << false << unchanged << 1.0;
@@ -39,16 +27,13 @@ private slots:
         QTest::newRow("not a number") << "0,500,x,10000,5" << false << unchanged << 1.0;
         QTest::newRow("fractional intervals") << "0,500,0,10000,2.5" << false << unchanged << 1.0;
         QTest::newRow("infinite") << "0,inf,0,10000,5" << false << unchanged << 1.0;
-        QTest::newRow("reversed range keeps the range")
-            << "40,-20,-100,100,4" << true << "0,10,-100,100,4" << 2.5;
-        QTest::newRow("reversed limits keep the limits")
-            << "1,9,100,-100,4" << true << "1,9,0,10,4" << 2.0;
+        QTest::newRow("reversed range keeps the range") << "40,-20,-100,100,4" << true << "0,10,-100,100,4" << 2.5;
+        QTest::newRow("reversed limits keep the limits") << "1,9,100,-100,4" << true << "1,9,0,10,4" << 2.0;
         // A count below 1 stays in the text; the grid steps by one interval.
         QTest::newRow("no intervals") << "0,500,0,10000,0" << true << "0,500,0,10000,0" << 500.0;
         QTest::newRow("negative intervals") << "0,500,0,1000,-3" << true << "0,500,0,1000,-3" << 500.0;
-        QTest::newRow("six significant digits")
-            << "0.1234567,1234567,-1e-07,1e+09,7" << true << "0.123457,1.23457e+06,-1e-07,1e+09,7"
-            << 1234566.8765433 / 7;
+        QTest::newRow("six significant digits") << "0.1234567,1234567,-1e-07,1e+09,7" << true
+                                                << "0.123457,1.23457e+06,-1e-07,1e+09,7" << 1234566.8765433 / 7;
     }
 
     void textForm()
@@ -64,50 +49,40 @@ private slots:
         QCOMPARE(read.intervalSize(), intervalSize);
     }
 
-    void storedAxesAreReadAndWrittenBack()
+    // Stored axes are read (a malformed one keeps its default, a reversed range is mended) and
+    // written back; the dependent axes share one grid, the independent ones have their own.
+    void storedAxesAndTheirGrids()
     {
-        storeAxis(QStringLiteral("temperature"), QStringLiteral("-40,20,-100,100,6"));
-        storeAxis(QStringLiteral("humidity"), QStringLiteral("0,100,0,100")); // malformed: default kept
-        storeAxis(QStringLiteral("windSpeed"), QStringLiteral("30,0,0,60,3"));  // reversed range
-        storeAxis(QStringLiteral("independentAltitude"), QStringLiteral("0,500,0,10000,0"));
+        QSettings settings;
+        settings.beginGroup(QStringLiteral("Axes"));
+        const std::pair<const char *, const char *> stored[] = {{"temperature", "-40,20,-100,100,6"},
+            {"humidity", "0,100,0,100"}, {"windSpeed", "30,0,0,60,3"}, {"independentAltitude", "0,500,0,10000,0"}};
+        for (const auto &[key, text] : stored)
+            settings.setValue(key, text);
         {
             Model model(0, 0, false, false, false, false);
             GraphAxisModel axes(&model);
-            QCOMPARE(axes.axis(3).toString(), QStringLiteral("-40,20,-100,100,6"));
-            QCOMPARE(axes.axis(5).toString(), QStringLiteral("0,10,0,10,10"));
+            QCOMPARE(axes.axis(3).toString() + ' ' + axes.axis(5).toString(), "-40,20,-100,100,6 0,10,0,10,10");
             QCOMPARE(axes.axis(-1).intervalSize(), 500.0);
+            QSignalSpy changed(&axes, &GraphAxisModel::changed);
+            GraphAxis temperature = axes.axis(3);
+            temperature.setIntervals(4);
+            axes.setAxis(3, temperature);
+            GraphAxis altitude = axes.axis(-1);
+            altitude.setIntervals(7);
+            axes.setAxis(-1, altitude);
+            QCOMPARE(changed.count(), 2);
+            for (const int id : {1, 2, 3, 4, 5, 6, 7})
+                QCOMPARE(axes.axis(id).intervals(), 4);
+            QCOMPARE(axes.axis(-1).intervals() * 10 + axes.axis(-2).intervals(), 75);
         }
-        const QStringList expected = {
-            "altitude=0,500,0,10000,5", "humidity=0,10,0,10,10", "independentAltitude=0,500,0,10000,0",
-            "independentPressure=800,900,10,1500,5", "pressure=800,900,0,1500,5",
-            "temperature=-40,20,-100,100,6", "windSpeed=0,10,0,60,3"};
-        QSettings settings;
-        settings.beginGroup(QStringLiteral("Axes"));
-        QStringList stored;
+        QStringList written;
         for (const QString &key : settings.childKeys())
-            stored.append(key + QLatin1Char('=') + settings.value(key).toString());
-        stored.sort();
-        QCOMPARE(stored, expected);
-    }
-
-    void dependentAxesShareOneGrid()
-    {
-        Model model(0, 0, false, false, false, false);
-        GraphAxisModel axes(&model);
-        QSignalSpy changed(&axes, &GraphAxisModel::changed);
-
-        GraphAxis temperature = axes.axis(3);
-        temperature.setIntervals(4);
-        axes.setAxis(3, temperature);
-        GraphAxis altitude = axes.axis(-1);
-        altitude.setIntervals(7);
-        axes.setAxis(-1, altitude);
-
-        QCOMPARE(changed.count(), 2);
-        for (const int id : {1, 2, 3, 4, 5, 6, 7})
-            QCOMPARE(axes.axis(id).intervals(), 4);
-        QCOMPARE(axes.axis(-1).intervals(), 7);
-        QCOMPARE(axes.axis(-2).intervals(), 5);
+            written.append(key + QLatin1Char('=') + settings.value(key).toString());
+        QCOMPARE(written, QStringList({"altitude=0,500,0,10000,4", "humidity=0,10,0,10,4",
+                                       "independentAltitude=0,500,0,10000,7", "independentPressure=800,900,10,1500,5",
+                                       "pressure=800,900,0,1500,4", "temperature=-40,20,-100,100,4",
+                                       "windSpeed=0,10,0,60,4"}));
     }
 
     // Titles are the table's headers; the module axis spans the rows.
@@ -118,9 +93,8 @@ private slots:
         QStringList titles;
         for (const int id : {-3, -2, -1, 1, 2, 3, 4, 5, 6, 7, 42})
             titles.append(axes.axis(id).title());
-        QCOMPARE(titles, QStringList({"Module ID", "P (mbar)", "Alt (m)", "Alt (m)", "P (mbar)",
-                                      "T (deg C)", "%RH", "Wind (degrees)", "Wind (m/s)",
-                                      "Supply (V)", ""}));
+        QCOMPARE(titles, QStringList({"Module ID", "P (mbar)", "Alt (m)", "Alt (m)", "P (mbar)", "T (deg C)", "%RH",
+                                      "Wind (degrees)", "Wind (m/s)", "Supply (V)", ""}));
         QSignalSpy changed(&axes, &GraphAxisModel::changed);
         QCOMPARE(axes.axis(-3).toString(), QStringLiteral("0,0,0,0,0"));
 
