@@ -19,18 +19,8 @@ constexpr qint64 first = 0x0013A20040000001LL;
 constexpr qint64 second = 0x0013A20040000002LL;
 constexpr qint64 third = 0x0013A20040000003LL;
 
-// The record in one line; "-" marks an invalid column.
-QString text(const QList<QVariant> &record)
-{
-    QStringList out;
-    for (const QVariant &value : record)
-        out.append(value.isValid() ? value.toString() : QStringLiteral("-"));
-    return out.join('|');
-}
-
-const QString savedExample = QStringLiteral(
-    "TX0001;-105.0;1013.2;22.2;45.6;270;9.72;12.05;07:05:59;48.120833;-11.516667;359;12.3;"
-    "xdata=T=1;1234567890123;100;156;80;1");
+const QString savedExample = QStringLiteral("TX0001;-105.0;1013.2;22.2;45.6;270;9.72;12.05;07:05:59;48.120833;"
+                                            "-11.516667;359;12.3;xdata=T=1;1234567890123;100;156;80;1");
 
 } // namespace
 
@@ -106,51 +96,32 @@ private slots:
         FlightModule module(address, 0, 100);
         module.processPayload(hello('Q', "TX0001") + data(allGroups()) + xdata("T=1"));
         QCOMPARE(module.toSavedRecord(), savedExample);
-        // Invalid columns are saved empty; 'C' is 67, indoor on is 155; separators in fields
-        // become spaces.
+        // Invalid columns are saved empty; 'C' is 67, indoor on is 155; separators become spaces.
         FlightModule other(-7, 1, -3);
-        other.processPayload(hello('D', "C;X/") + message(0x9D, bytes({155})) + data(DataFields())
-                             + xdata("a;b/c"));
+        other.processPayload(hello('D', "C;X/") + message(0x9D, bytes({155})) + data(DataFields()) + xdata("a;b/c"));
         const QString saved = "C X ;3.0;1013.2;22.2;45.6;270;5.0;12.05;00:00:00;;;;0.00;xdata=a b c;-7;-3;155;67;1";
         QCOMPARE(other.toSavedRecord(), saved);
-
         QCOMPARE(FlightModule(saved, 1).toSavedRecord(), saved);
 
         // The saved ground elevation applies; the flags override waits for the next IndoorAck.
         FlightModule indoor(QString(savedExample).replace(";156;", ";155;"), 1);
         indoor.processPayload(data(allGroups()));
-        QCOMPARE(text(indoor.record()),
-                 "TX0001|-105.0|1013.2|22.2|45.6|270|5.0|12.05|07:05:59|48.120833|-11.516667|359|6.33|xdata=T=1");
+        QCOMPARE(indoor.toSavedRecord(), "TX0001;-105.0;1013.2;22.2;45.6;270;5.0;12.05;07:05:59;48.120833;-11.516667;"
+                                         "359;6.33;xdata=T=1;1234567890123;100;155;80;1");
     }
 
-    void invalidSavedRecords_data()
-    {
-        QTest::addColumn<int>("part");
-        QTest::addColumn<QString>("replacement");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("unchanged") << 0 << "TX0001" << true;
-        QTest::newRow("empty module id") << 0 << "" << false;
-        QTest::newRow("address not a number") << 14 << "12ab" << false;
-        QTest::newRow("elevation not a number") << 15 << "1.5" << false;
-        QTest::newRow("indoor code 157") << 16 << "157" << false;
-        QTest::newRow("kind 81") << 17 << "81" << false;
-        QTest::newRow("kind letter itself") << 17 << "P" << false;
-        QTest::newRow("temperature mode 2") << 18 << "2" << true;
-        QTest::newRow("one part more") << 18 << "1;1" << false;
-        QTest::newRow("one part less") << 18 << "<drop>" << false;
-    }
-
+    // A saved record with one part changed ("" empties it, nullptr drops it): still valid?
     void invalidSavedRecords()
     {
-        QFETCH(int, part);
-        QFETCH(QString, replacement);
-        QFETCH(bool, valid);
-        QStringList parts = savedExample.split(';');
-        if (replacement == "<drop>")
-            parts.removeAt(part);
-        else
-            parts[part] = replacement;
-        QCOMPARE(FlightModule(parts.join(';'), 0).isValid(), valid);
+        const std::tuple<int, const char *, bool> changes[] = {{0, "TX0001", true}, {0, "", false}, // the identifier
+            {14, "12ab", false}, {15, "1.5", false}, // address and elevation not whole numbers
+            {16, "157", false}, {17, "81", false}, {17, "P", false}, // indoor code and kind letter as codes
+            {18, "2", true}, {18, "1;1", false}, {18, nullptr, false}}; // temperature mode; a part more or less
+        for (const auto &[part, replacement, valid] : changes) {
+            QStringList parts = savedExample.split(';');
+            replacement ? void(parts[part] = replacement) : parts.removeAt(part);
+            QVERIFY2(FlightModule(parts.join(';'), 0).isValid() == valid, qPrintable(parts.join(';')));
+        }
     }
 
     // The list of modules.
@@ -160,9 +131,7 @@ private slots:
         list.selectLast();
         for (const qint64 address : {first, second, third})
             list.addModule(address, 0, 0);
-        QCOMPARE(list.indexOf(third), 2);
-        QCOMPARE(list.currentIndex(), 2);
-        QCOMPARE(list.indexOf(0), -1);
+        QCOMPARE(QList<int>({list.indexOf(third), list.currentIndex(), list.indexOf(0)}), QList<int>({2, 2, -1}));
         QVERIFY(!list.module(3) && !list.module(-1) && !list.takeModule(3) && !list.takeModule(-1));
         list.setCurrentIndex(0);
         list.setCurrentIndex(3);
