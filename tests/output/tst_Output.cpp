@@ -23,8 +23,8 @@ namespace {
 // Three modules: one with GPS fields and XData, one without GPS (empty cells), and one whose
 // identifier holds a halfwidth katakana letter (sent by modules as a byte 0x80..0xFF).
 const QList<QStringList> modules = {
-    {"A17", "152.3", "995.12", "18.45", "63.2", "274", "7.8", "3.31", "12:00:01", "45.50123",
-     "-73.56781", "118.4", "2.1", "xd-1"},
+    {"A17", "152.3", "995.12", "18.45", "63.2", "274", "7.8", "3.31", "12:00:01", "45.50123", "-73.56781", "118.4",
+     "2.1", "xd-1"},
     {"B204", "301.0", "978.40", "16.02", "70.9", "281", "9.4", "3.28", "12:00:02", "", "", "", "", ""},
     {"K\uFF85", "455.7", "961.77", "14.90", "74.0", "290", "11.2", "3.25", "", "", "", "", "", "x3"},
 };
@@ -47,10 +47,7 @@ QByteArray fields(int count, char separator = ',')
     return out;
 }
 
-QDateTime at(int hour, int minute, int second)
-{
-    return QDateTime(QDate(2024, 3, 9), QTime(hour, minute, second));
-}
+QDateTime at(int hour, int minute, int second) { return QDateTime(QDate(2024, 3, 9), QTime(hour, minute, second)); }
 
 QByteArray readAll(const QString &path)
 {
@@ -63,10 +60,7 @@ const QByteArray header = "Ventrolla log file\nDate "
                           + "\n\nTime,Comment";
 const QByteArray knots = ",Module ID,Alt (m),P (mbar),T (deg C),%RH,Wind (degrees),Wind (knots),Supply (V),"
                          "UTC Time,Latitude (deg),Longitude (deg),Course (deg),Speed (knots)";
-QString socketPath()
-{
-    return QDir::cleanPath(QDir::tempPath()) + QStringLiteral("/Ventrolla");
-}
+QString socketPath() { return QDir::cleanPath(QDir::tempPath()) + QStringLiteral("/Ventrolla"); }
 
 // A client of the data stream, connected once the server has taken it on.
 std::unique_ptr<QLocalSocket> connectClient(ServerOutput &server)
@@ -91,8 +85,7 @@ bool leaveStaleSocket()
     address.sun_family = AF_UNIX;
     qstrncpy(address.sun_path, QFile::encodeName(socketPath()).constData(), sizeof address.sun_path);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
-                       && ::listen(fd, 1) == 0;
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 && ::listen(fd, 1) == 0;
     ::close(fd);
     return bound && QFileInfo::exists(socketPath());
 }
@@ -213,8 +206,7 @@ private slots:
         const QByteArray written = readAll(path("after.csv"));
         rlimit saved{};
         QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        rlimit limited = saved;
-        limited.rlim_cur = rlim_t(written.size() + 40);
+        const rlimit limited{rlim_t(written.size() + 40), saved.rlim_max};
         void (*savedHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
         model.emitDataSetReady(at(3, 0, 1));
@@ -222,8 +214,7 @@ private slots:
         std::signal(SIGXFSZ, savedHandler);
         QCOMPARE(failures.count(), 1);
         QVERIFY2(failures[0][0].toString().contains(QStringLiteral("after.csv")), qPrintable(log.errorString()));
-        QCOMPARE(log.errorString(), failures[0][0].toString());
-        QVERIFY(!log.isOpen());
+        QVERIFY(log.errorString() == failures[0][0].toString() && !log.isOpen());
         model.emitDataSetReady(at(3, 0, 2));
         model.emitXDataReady(at(3, 0, 3), 0);
         QCOMPARE(failures.count(), 1);
