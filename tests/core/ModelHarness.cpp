@@ -101,6 +101,8 @@ bool ModelRig::loadAndStop(const QList<qint64> &addresses)
 
 bool ModelRig::startModules()
 {
+    if (model_->timers().start.interval() != 100)
+        return false;
     model_->timers().start.setInterval(anHour);
     for (int row = 0; row < model_->rowCount(); ++row) {
         invoke("onStartTimer");
@@ -109,5 +111,9 @@ bool ModelRig::startModules()
         if (takeBytes(timing) != timing)
             return false;
     }
-    return true;
+    // The timer runs on: its next tick finds no module left, writes nothing and stops it.
+    if (model_->isPendingStateSet() || !model_->timers().start.isActive())
+        return false;
+    invoke("onStartTimer");
+    return !model_->timers().start.isActive() && wroteNothing();
 }

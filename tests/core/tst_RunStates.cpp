@@ -153,29 +153,16 @@ private slots:
         QVERIFY(rig.wroteNothing());
     }
 
-    void startingSendsOneTimingCommandPerModule_data()
+    // Acquire from Stopped tells the known modules the interval first, as a run does, then looks
+    // for new ones.
+    void acquireTellsTheKnownModulesFirst()
     {
-        QTest::addColumn<bool>("run");
-        QTest::newRow("run") << true;
-        // Without a run the known modules are told the interval, then new ones are looked for.
-        QTest::newRow("acquire") << false;
-    }
-
-    // One timing command per tick of the start timer, nothing before the first; the timer runs
-    // on and its next tick is ignored and stops it.
-    void startingSendsOneTimingCommandPerModule()
-    {
-        QFETCH(bool, run);
         ModelRig rig;
         QVERIFY(rig.loadAndStop({first, second, third}));
         rig.model().setDataInterval(14);
-        run ? rig.model().run() : rig.model().acquire();
-        QCOMPARE(rig.model().timers().start.interval(), 100);
+        rig.model().acquire();
         QVERIFY(rig.startModules());
-        QCOMPARE(rig.stateName(), run ? QStringLiteral("Running") : QStringLiteral("Acquiring"));
-        QVERIFY(!rig.model().isPendingStateSet() && rig.model().timers().start.isActive());
-        rig.invoke("onStartTimer");
-        QVERIFY(!rig.model().timers().start.isActive() && rig.wroteNothing());
+        QCOMPARE(rig.stateName(), QStringLiteral("Acquiring"));
     }
 
     void dataSets_data()
