@@ -381,65 +381,48 @@ private slots:
         QVERIFY(rig.scene->sceneRect().contains(content | altitude));
     }
 
-    void windBarbSymbol_data()
-    {
-        QTest::addColumn<double>("speed");
-        QTest::addColumn<int>("windUnits");
-        QTest::addColumn<QString>("symbol");
-
-        QTest::newRow("calm") << 0.4 << 0 << "circle";
-        QTest::newRow("0.5") << 0.5 << 0 << "circle staff";
-        QTest::newRow("half barb alone, below the tip") << 2.5 << 0 << "circle staff H80";
-        QTest::newRow("7.5") << 7.5 << 0 << "circle staff F90";
-        QTest::newRow("47.5") << 47.5 << 0 << "circle staff P90";
-        QTest::newRow("65") << 65.0 << 0 << "circle staff P90 F70 H60";
-        QTest::newRow("200") << 200.0 << 0 << "circle staff P90 P75 P60";
-        QTest::newRow("5 m/s are 9.7 knots") << 5.0 << 1 << "circle staff F90";
-        QTest::newRow("26 m/s are 50.5 knots") << 26.0 << 1 << "circle staff P90";
-        QTest::newRow("0.3 m/s are 0.58 knots") << 0.3 << 1 << "circle staff";
-    }
-
     // The symbol as its subpaths: staff (0,6)-(0,90), full barb Fy (0,y)-(30,y+5), half barb Hy
-    // (0,y)-(15,y+2.5), pennant Py (0,y),(30,y-5),(0,y-10) closed; anything else in full.
+    // (0,y)-(15,y+2.5), pennant Py (0,y),(30,y-5),(0,y-10) closed; anything else in full. Drawn at
+    // half size, y up, turned clockwise by the direction; calm is not turned.
     void windBarbSymbol()
     {
-        QFETCH(double, speed);
-        QFETCH(int, windUnits);
-        QFETCH(QString, symbol);
-        WindBarb barb(Qt::black);
-        barb.setDirection(90);
-        barb.setWindUnits(windUnits);
-        barb.setSpeed(speed);
-        // Drawn at half size, y up, turned clockwise by the direction; calm is not turned.
-        QCOMPARE(barb.transform(), QTransform::fromScale(0.5, -0.5));
-        QCOMPARE(barb.rotation(), symbol == QLatin1String("circle") ? 0.0 : -90.0);
-
-        const QPainterPath path = barb.path();
-        QStringList parts;
-        for (int i = 0; i < path.elementCount();) {
-            QVector<QPointF> points{path.elementAt(i)};
-            for (++i; i < path.elementCount() && !path.elementAt(i).isMoveTo(); ++i)
-                points.append(path.elementAt(i));
-            const double y = points[0].y();
-            const auto is = [&](const QVector<QPointF> &rest) {
-                return points[0].x() == 0 && points.mid(1) == rest;
-            };
-            if (points.size() == 13 && QPolygonF(points).boundingRect() == QRectF(-6, -6, 12, 12))
-                parts.append(QStringLiteral("circle"));
-            else if (points == QVector<QPointF>{{0, 6}, {0, 90}})
-                parts.append(QStringLiteral("staff"));
-            else if (is({{30, y + 5}}))
-                parts.append(QStringLiteral("F%1").arg(y));
-            else if (is({{15, y + 2.5}}))
-                parts.append(QStringLiteral("H%1").arg(y));
-            else if (is({{30, y - 5}, {0, y - 10}, {0, y}}))
-                parts.append(QStringLiteral("P%1").arg(y));
-            else if (points.size() > 1)
-                parts.append(QStringLiteral("?"));
+        const std::tuple<double, int, const char *> examples[] = { // in knots (0) or m/s (1)
+            {0.4, 0, "circle"}, {0.5, 0, "circle staff"}, {2.5, 0, "circle staff H80"}, // a half barb alone: lower
+            {7.5, 0, "circle staff F90"}, {47.5, 0, "circle staff P90"}, {65.0, 0, "circle staff P90 F70 H60"},
+            {200.0, 0, "circle staff P90 P75 P60"}, {5.0, 1, "circle staff F90"}, // 9.7 knots
+            {26.0, 1, "circle staff P90"}, {0.3, 1, "circle staff"}}; // 50.5 and 0.58 knots
+        for (const auto &[speed, windUnits, symbol] : examples) {
+            WindBarb barb(Qt::black);
+            barb.setDirection(90);
+            barb.setWindUnits(windUnits);
+            barb.setSpeed(speed);
+            QCOMPARE(barb.transform(), QTransform::fromScale(0.5, -0.5));
+            QCOMPARE(barb.rotation(), symbol == QLatin1String("circle") ? 0.0 : -90.0);
+            const QPainterPath path = barb.path();
+            QStringList parts;
+            for (int i = 0; i < path.elementCount();) {
+                QVector<QPointF> points{path.elementAt(i)};
+                for (++i; i < path.elementCount() && !path.elementAt(i).isMoveTo(); ++i)
+                    points.append(path.elementAt(i));
+                const double y = points[0].y();
+                const auto is = [&](const QVector<QPointF> &end) { return points[0].x() == 0 && points.mid(1) == end; };
+                if (points.size() == 13 && QPolygonF(points).boundingRect() == QRectF(-6, -6, 12, 12))
+                    parts.append(QStringLiteral("circle"));
+                else if (points == QVector<QPointF>{{0, 6}, {0, 90}})
+                    parts.append(QStringLiteral("staff"));
+                else if (is({{30, y + 5}}))
+                    parts.append(QStringLiteral("F%1").arg(y));
+                else if (is({{15, y + 2.5}}))
+                    parts.append(QStringLiteral("H%1").arg(y));
+                else if (is({{30, y - 5}, {0, y - 10}, {0, y}}))
+                    parts.append(QStringLiteral("P%1").arg(y));
+                else if (points.size() > 1)
+                    parts.append(QStringLiteral("?"));
+            }
+            QCOMPARE(parts.join(QLatin1Char(' ')), QString(symbol));
+            QCOMPARE(barb.speed(), speed);
+            QCOMPARE(barb.boundingRect(), QRectF(-105, -105, 210, 210));
         }
-        QCOMPARE(parts.join(QLatin1Char(' ')), symbol);
-        QCOMPARE(barb.speed(), speed);
-        QCOMPARE(barb.boundingRect(), QRectF(-105, -105, 210, 210));
     }
 
     void axisDialogEditsOneAxis()
