@@ -8,7 +8,6 @@
 #include "link/State_Configuring.h"
 
 #include <QSettings>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <functional>
@@ -17,12 +16,8 @@ using ModuleBytes::bytes;
 using Command = std::function<void(Model &)>;
 Q_DECLARE_METATYPE(Command)
 
-namespace {
-
 // Holds 0x13 and 0x7E, which the frame layer must escape.
-constexpr qint64 address = 0x0013A2004012347E;
-
-} // namespace
+static constexpr qint64 address = 0x0013A2004012347E;
 
 class TestModel : public SettingsTestCase
 {
@@ -202,14 +197,13 @@ private slots:
         QTest::newRow("60 min") << 0 << 24 << 'P' << timing << bytes({0x23, 0x84, 0x18, 0xE4, 0x0D});
         QTest::newRow("'!' escaped") << 0 << 0x21 << 'P' << timing << bytes({0x23, 0x84, 0x21, 0x01, 0xE4, 0x0D});
         QTest::newRow("'#' escaped") << 0 << 0x23 << 'P' << timing << bytes({0x23, 0x84, 0x21, 0x03, 0xE4, 0x0D});
-        QTest::newRow("compass") << 0 << 2 << 'P' << Command([](Model &m) { m.sendCompassCalibrationStart(address); })
+        const auto plain = [](void (Model::*send)(qint64)) { return Command([=](Model &m) { (m.*send)(address); }); };
+        QTest::newRow("compass") << 0 << 2 << 'P' << plain(&Model::sendCompassCalibrationStart)
                                  << bytes({0x23, 0x92, 0x0D});
-        QTest::newRow("indoor on") << 0 << 2 << 'P' << Command([](Model &m) { m.sendIndoorOn(address); })
-                                   << bytes({0x23, 0x9B, 0x0D});
-        QTest::newRow("indoor off") << 0 << 2 << 'P' << Command([](Model &m) { m.sendIndoorOff(address); })
-                                    << bytes({0x23, 0x9C, 0x0D});
-        QTest::newRow("internal thermistor") << 0 << 2 << 'P'
-            << Command([](Model &m) { m.sendInternalThermistorCalibration(address); }) << bytes({0x23, 0x9F, 0x0D});
+        QTest::newRow("indoor on") << 0 << 2 << 'P' << plain(&Model::sendIndoorOn) << bytes({0x23, 0x9B, 0x0D});
+        QTest::newRow("indoor off") << 0 << 2 << 'P' << plain(&Model::sendIndoorOff) << bytes({0x23, 0x9C, 0x0D});
+        QTest::newRow("internal thermistor") << 0 << 2 << 'P' << plain(&Model::sendInternalThermistorCalibration)
+                                             << bytes({0x23, 0x9F, 0x0D});
         // Arguments of calibration commands are sent as they are, '#' and '!' included.
         QTest::newRow("reference") << 0 << 2 << 'P'
             << Command([](Model &m) { m.setReferenceTemperature(0x2321); m.sendThermistorReference(address); })
