@@ -4,9 +4,6 @@
 #include "ModelHarness.h"
 #include "TestSupport.h"
 
-#include <QElapsedTimer>
-#include <QSettings>
-#include <QSignalSpy>
 #include <QtTest>
 
 using ModuleBytes::hello;
@@ -21,22 +18,17 @@ constexpr qint64 stranger = 0x0013A200400000FF;
 constexpr int anHour = 3600 * 1000;
 const QByteArray calibReady = message(0x91);
 
-QString cell(Model &model, int row, int column)
-{
-    return model.data(model.index(row, column)).toString();
-}
+QString cell(Model &model, int row, int column) { return model.data(model.index(row, column)).toString(); }
 
 // What the current state answers, as the windows ask it.
 QString answers(Model &m)
 {
-    const bool bits[] = {m.canOpenPort(), m.isConfiguring(), m.isBaseStationReady(),
-                         m.canAcquire(), m.isAcquiring(), m.canBeginLogging(), m.canReset(),
-                         m.canLoadSavedModules(), m.canClearSavedModules(), m.canRun(),
-                         m.isStarting(), m.isRunning(), m.canStop(), m.isStopping(),
-                         m.canChangeDataInterval(), m.canClearModule(), m.canNextModule(),
-                         m.canPreviousModule(), m.showsProgress(), m.canToggleIndoor(),
-                         m.canCalibrate(), m.isCalibrating(), m.canCalibrateThermistor(),
-                         m.hasOutcome()};
+    const bool bits[] = {m.canOpenPort(), m.isConfiguring(), m.isBaseStationReady(), m.canAcquire(), m.isAcquiring(),
+                         m.canBeginLogging(), m.canReset(), m.canLoadSavedModules(), m.canClearSavedModules(),
+                         m.canRun(), m.isStarting(), m.isRunning(), m.canStop(), m.isStopping(),
+                         m.canChangeDataInterval(), m.canClearModule(), m.canNextModule(), m.canPreviousModule(),
+                         m.showsProgress(), m.canToggleIndoor(), m.canCalibrate(), m.isCalibrating(),
+                         m.canCalibrateThermistor(), m.hasOutcome()};
     QString text;
     for (int i = 0; i < 24; ++i)
         text += QLatin1String(i % 6 || !i ? "" : " ") + QString::number(bits[i]);
@@ -180,9 +172,9 @@ private slots:
         // the table, and opens none itself. The next message with that time opens the set, which
         // the timer closes; after that the next time opens a set at once. A set still open at
         // the stop is announced before the stop sequence.
-        QTest::newRow("two modules") << 2 << "1:0:1 2:0:2 1:2:3 T 2:2:4 W T 1:4:5 T 2:6:6 1:6:7 X T"
-                                     << "00/1000.1 00/1000.2, 02/1000.3 02/1000.4, 04/1000.5 02/1000.4, "
-                                        "06/1000.7 06/1000.6";
+        QTest::newRow("two modules")
+            << 2 << "1:0:1 2:0:2 1:2:3 T 2:2:4 W T 1:4:5 T 2:6:6 1:6:7 X T"
+            << "00/1000.1 00/1000.2, 02/1000.3 02/1000.4, 04/1000.5 02/1000.4, 06/1000.7 06/1000.6";
         // Values that reached the table after the last set go out at the stop; a new run starts
         // without a time.
         QTest::newRow("stop and run again") << 2 << "1:0:1 1:2:2 R 1:4:3 T"
@@ -216,8 +208,7 @@ private slots:
             QElapsedTimer sinceLastMessage;
             sinceLastMessage.start();
             if (step == "W")
-                QVERIFY(QSignalSpy(&rig.model(), &Model::dataSetReady).wait(2000)
-                        && sinceLastMessage.elapsed() >= 450);
+                QVERIFY(QSignalSpy(&rig.model(), &Model::dataSetReady).wait(2000) && sinceLastMessage.elapsed() >= 450);
             if (step == "X" || step == "R")
                 rig.model().stop();
             if (step == "S" || step == "R")
