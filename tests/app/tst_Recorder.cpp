@@ -5,35 +5,18 @@
 #include "RecorderOptions.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
 namespace {
 
 constexpr int loggedColumns = 13; // per module: Module ID .. Speed; XData is streamed only
-
-bool waitFor(const std::function<bool()> &condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
+using TestSupport::waitUntil;
 
 // One run: a simulator, the recorder on its port, each with its own temporary folder so that
 // runs side by side never share the local socket name.
@@ -62,10 +45,7 @@ struct Run
         start(sim, VENTROLLA_SIM_PROGRAM, QStringList{"--modules", QString::number(modules), "--power-on-delay", "0",
                                                       "--power-on-interval", "50", "--speed", "10", "--start-time",
                                                       "2024-05-01T10:00:00Z"} + more);
-        QElapsedTimer timer;
-        timer.start();
-        while (!sim.canReadLine() && timer.elapsed() < 10000)
-            sim.waitForReadyRead(100);
+        waitUntil([this] { return sim.canReadLine(); }, 10000);
         port = QString::fromLocal8Bit(sim.readLine()).trimmed();
         return port.startsWith('/');
     }
@@ -174,14 +154,14 @@ private slots:
         QLocalSocket client;
         QByteArray stream;
         connect(&client, &QLocalSocket::readyRead, [&] { stream += client.readAll(); });
-        QVERIFY(waitFor([&] {
+        QVERIFY(waitUntil([&] {
             client.abort();
             client.connectToServer(run->dir + QStringLiteral("/Ventrolla"));
             return client.waitForConnected(50);
         }, 5000));
         QVERIFY2(!run->reported(QStringLiteral("data set")), run->output.constData());
         QVERIFY2(run->exitStatus(30000) == 0, run->output.constData());
-        waitFor([&] { return client.state() == QLocalSocket::UnconnectedState; }, 2000);
+        waitUntil([&] { return client.state() == QLocalSocket::UnconnectedState; }, 2000);
         stream += client.readAll();
 
         const int announced = run->dataSets();
@@ -215,9 +195,9 @@ private slots:
         terminated->startRecorder(0, {"--no-server"});
         lost->startRecorder(2, {"--no-server"});
 
-        QVERIFY2(waitFor([&] { return terminated->reported("data set 4\n"); }, 30000), terminated->output);
+        QVERIFY2(waitUntil([&] { return terminated->reported("data set 4\n"); }, 30000), terminated->output);
         terminated->recorder.terminate();
-        QVERIFY2(waitFor([&] { return lost->reported("data set 3\n"); }, 30000), lost->output.constData());
+        QVERIFY2(waitUntil([&] { return lost->reported("data set 3\n"); }, 30000), lost->output.constData());
         lost->sim.kill(); // the pty master goes away with it
         QVERIFY2(terminated->exitStatus(15000) == 0, terminated->output.constData());
         QVERIFY2(lost->exitStatus(15000) == 7, lost->output.constData());
@@ -251,38 +231,19 @@ private slots:
         QVERIFY(!QFile::exists(slowFailures[2].first->logPath()));
     }
 
-    // The interval as a person says it, and the bare index the modules know.
-    void interval_data()
-    {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<int>("index"); // 0: refused
-        QTest::newRow("1s") << "1s" << 1;
-        QTest::newRow("10s") << "10s" << 7;
-        QTest::newRow("60s") << "60s" << 12;
-        QTest::newRow("1m") << "1m" << 13;
-        QTest::newRow("15m") << "15m" << 21;
-        QTest::newRow("60m") << "60m" << 24;
-        QTest::newRow("bare index") << "24" << 24;
-        QTest::newRow("7s is not offered") << "7s" << 0;
-        QTest::newRow("hours") << "1h" << 0;
-        QTest::newRow("index 0") << "0" << 0;
-        QTest::newRow("index 25") << "25" << 0;
-        QTest::newRow("unit only") << "s" << 0;
-    }
-
+    // The interval as a person says it, and the bare index the modules know (0: refused).
     void interval()
     {
-        QFETCH(QString, value);
-        QFETCH(int, index);
-        RecorderOptions options;
-        QString error;
-        const bool parsed = options.parse({"ventrolla-record", "--port", "/dev/null", "--interval", value}, error);
-        QCOMPARE(parsed, index != 0);
-        if (parsed)
-            QCOMPARE(options.interval, index);
-        else
-            QVERIFY2(error.contains("1s 2s 3s 4s 5s 6s 10s 12s 15s 20s 30s 60s, 1m 2m 3m 4m 5m 6m 10m 12m 15m 20m "
-                                    "30m 60m"), qPrintable(error));
+        const std::pair<const char *, int> values[] = {{"1s", 1}, {"10s", 7}, {"60s", 12}, {"1m", 13}, {"15m", 21},
+            {"60m", 24}, {"24", 24}, {"7s", 0}, {"1h", 0}, {"0", 0}, {"25", 0}, {"s", 0}}; // no 7s on offer
+        for (const auto &[value, index] : values) {
+            RecorderOptions options;
+            QString error;
+            const bool parsed = options.parse({"ventrolla-record", "--port", "/dev/null", "--interval", value}, error);
+            QVERIFY2(parsed == (index != 0) && (!parsed || options.interval == index), value);
+            QVERIFY2(parsed || error.contains("1s 2s 3s 4s 5s 6s 10s 12s 15s 20s 30s 60s, 1m 2m 3m 4m 5m 6m 10m 12m "
+                                              "15m 20m 30m 60m"), qPrintable(error));
+        }
     }
 
 private:

@@ -57,17 +57,18 @@ void clearSettings()
 
 bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
+    bool met = done(); // asked once a look: done() may act, as a connection attempt does
     QEventLoop loop;
     QTimer look;
     QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        if (done())
+        if (!met && (met = done()))
             loop.quit();
     });
     look.start(1);
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    if (!done())
+    if (!met)
         loop.exec();
-    return done();
+    return met;
 }
 
 } // namespace TestSupport
