@@ -61,27 +61,20 @@ QString parse(ModuleMessageParser &parser, const QByteArray &payload)
     return messages.join(" / ");
 }
 
-QByteArray fixedData(std::initializer_list<int> raw)
+QByteArray fixedData(int pressure, int temperature, int humidity, int direction, int speed, int supply)
 {
     DataFields d;
-    d.pressure = raw.begin()[0];
-    d.temperature = raw.begin()[1];
-    d.humidity = raw.begin()[2];
-    d.windDirection = raw.begin()[3];
-    d.windSpeed = raw.begin()[4];
-    d.supply = raw.begin()[5];
+    std::tie(d.pressure, d.temperature, d.humidity, d.windDirection, d.windSpeed, d.supply) =
+        std::tie(pressure, temperature, humidity, direction, speed, supply);
     return data(d);
 }
 
-QByteArray withGroups(int flags, Position position = {}, int altitude = 0, int course = 0,
-                      int speed = 0)
+// The default fixed part with the given groups; the position serves as latitude and longitude.
+QByteArray withGroups(int flags, Position at = {}, int altitude = 0, int course = 0, int speed = 0)
 {
     DataFields d;
-    d.flags = flags;
-    d.latitude = d.longitude = position;
-    d.altitude = altitude;
-    d.course = course;
-    d.groundSpeed = speed;
+    std::tie(d.flags, d.latitude, d.longitude, d.altitude, d.course, d.groundSpeed) =
+        std::tie(flags, at, at, altitude, course, speed);
     return data(d);
 }
 
@@ -165,8 +158,8 @@ private slots:
         QTest::newRow("hello, high bytes")
             << message(0x08, bytes({'Q', 'T', 0, 'X', 0x80, 0xE9, 0xFF, 0, 0, 0, 0, 0, '1'}))
             << "8 Q:TX" + QString(QChar(0xFF80)) + QChar(0xFFE9) + QChar(0xFFFF) + "1";
-        QTest::newRow("data, smallest") << fixedData({1, 9, 10, 7, 1, 5}) << "9 0.1|0.9|1.0|7|0.1|0.05";
-        QTest::newRow("data, largest") << fixedData({65535, 65535, 65535, 65535, 65535, 65535})
+        QTest::newRow("data, smallest") << fixedData(1, 9, 10, 7, 1, 5) << "9 0.1|0.9|1.0|7|0.1|0.05";
+        QTest::newRow("data, largest") << fixedData(65535, 65535, 65535, 65535, 65535, 65535)
                                        << "9 6553.5|6553.5|6553.5|65535|6553.5|655.35";
         QTest::newRow("all groups")
             << data(allGroups()) << fixedPart + "|7|5|59|48.120833|-11.516667|-5.0|359|12.3";
@@ -191,7 +184,7 @@ private slots:
         QTest::newRow("escaped type") << bytes({'#', '!', 0x29}) + escape(dataPayload(DataFields(), 0)) << fixedPart;
         // '!' followed by '#' starts a new message; the escape does not carry over.
         QTest::newRow("escape before #") << bytes({'#', 0x9D, '!', '#', 0x9D, 0x05}) << "9d indoor=5";
-        QTest::newRow("pressure 0x2321") << fixedData({0x2321, 2953, 456, 270, 50, 1205})
+        QTest::newRow("pressure 0x2321") << fixedData(0x2321, 2953, 456, 270, 50, 1205)
                                          << "9 899.3|295.3|45.6|270|5.0|12.05";
         const QString x = "-|-|-|-|-|-|-|-|-|-|-|-|-|-|xdata=";
         QTest::newRow("xdata") << bytes({'#', 0x9E}) + "T=12.5\r\ntrailing" << "9e " + x + "T=12.5";
