@@ -152,7 +152,6 @@ private slots:
     {
         QTest::addColumn<QByteArray>("wire");
         QTest::addColumn<QString>("messages");
-
         QTest::newRow("hello") << hello('P', "AB") + "garbage" << "8 P:AB";
         // Zero bytes are skipped but counted; bytes from 0x80 become U+FF80 and up.
         QTest::newRow("hello, high bytes")
@@ -161,12 +160,10 @@ private slots:
         QTest::newRow("data, smallest") << fixedData(1, 9, 10, 7, 1, 5) << "9 0.1|0.9|1.0|7|0.1|0.05";
         QTest::newRow("data, largest") << fixedData(65535, 65535, 65535, 65535, 65535, 65535)
                                        << "9 6553.5|6553.5|6553.5|65535|6553.5|655.35";
-        QTest::newRow("all groups")
-            << data(allGroups()) << fixedPart + "|7|5|59|48.120833|-11.516667|-5.0|359|12.3";
+        QTest::newRow("all groups") << data(allGroups()) << fixedPart + "|7|5|59|48.120833|-11.516667|-5.0|359|12.3";
         // Flags 0x90: hours (bit 7), then latitude (bit 4), then the message is complete.
         QTest::newRow("groups from bit seven down")
-            << message(0x09, dataPayload(DataFields(), 0x90) + bytes({23}) + word(4807) + word(2500)
-                                 + 'S' + "after")
+            << message(0x09, dataPayload(DataFields(), 0x90) + bytes({23}) + word(4807) + word(2500) + 'S' + "after")
             << fixedPart + "|23|-|-|-48.120833";
         const QString lat = fixedPart + "|-|-|-|", lon = lat + "-|";
         QTest::newRow("south") << withGroups(0x10, {4807, 2500, 'S'}) << lat + "-48.120833";
@@ -195,15 +192,13 @@ private slots:
         // the parser waits for the next '#'.
         QTest::newRow("xdata, longest") << xdata(QByteArray(longestXData, 'x'))
                                         << "9e " + x + QString(longestXData, 'x');
-        QTest::newRow("xdata, too long") << xdata(QByteArray(longestXData + 1, 'x'))
-                                                + QByteArray(100000, 'y') + "\n" + xdata("ok")
-                                         << "9e " + x + "ok";
+        QTest::newRow("xdata, too long") << xdata(QByteArray(longestXData + 1, 'x')) + QByteArray(100000, 'y') + "\n"
+                                                + xdata("ok") << "9e " + x + "ok";
         QByteArray samples;
         for (int i = 0; i < 56; ++i)
             samples.append(char(i == 10 ? '#' : i == 20 ? '!' : 'A' + i % 16));
         QTest::newRow("compass") << compassSamples(samples) + "ABC" << "93 " + QString::fromLatin1(samples);
-        QTest::newRow("compass without samples")
-            << bytes({'#', 0x93, 0}) + QByteArray(200, 'A') + message(0x95) << "95";
+        QTest::newRow("no samples") << bytes({'#', 0x93, 0}) + QByteArray(200, 'A') + message(0x95) << "95";
         for (int type : {0x91, 0x95, 0x96, 0x98, 0x9A, 0xA0})
             QTest::addRow("type %02X", type) << bytes({'#', type, 0x9D, 1, 2}) << QString::number(type, 16);
         QTest::newRow("indoor ack") << message(0x9D, bytes({155, 0x9D})) << "9d indoor=155";
