@@ -55,8 +55,7 @@ struct Rig
     template<typename T> QList<T *> items(std::function<bool(T *)> keep = nullptr) const
     {
         QList<T *> found;
-        const QList<QGraphicsItem *> all = scene->items(Qt::AscendingOrder);
-        for (QGraphicsItem *item : all) {
+        for (QGraphicsItem *item : scene->items(Qt::AscendingOrder)) {
             if (item->type() == T::Type && (!keep || keep(static_cast<T *>(item))))
                 found.append(static_cast<T *>(item));
         }
@@ -92,10 +91,7 @@ struct Rig
     std::unique_ptr<DataGraphScene> scene;
 };
 
-double pressureY(double p)
-{
-    return std::log(p / 800) / std::log(900.0 / 800) * 400;
-}
+double pressureY(double p) { return std::log(p / 800) / std::log(900.0 / 800) * 400; }
 
 const QStringList twoModules = {"A1;100;875;10;25;90;6", "B2;400;850;-5;75;180;24"};
 
@@ -110,44 +106,39 @@ private slots:
     {
         QTest::addColumn<int>("graph");
         QTest::addColumn<int>("column");
-        QTest::addColumn<QPointF>("first");
-        QTest::addColumn<QPointF>("second");
-
-        using P = QPointF;
-        QTest::newRow("altitude, P") << int(AltitudeGraph) << 2 << P(300, 320) << P(200, 80);
-        QTest::newRow("altitude, T") << int(AltitudeGraph) << 3 << P(200, 320) << P(100, 80);
-        QTest::newRow("altitude, wind") << int(AltitudeGraph) << 6 << P(80, 320) << P(320, 80);
-        QTest::newRow("pressure, T") << int(PressureGraph) << 3 << P(200, pressureY(875)) << P(100, pressureY(850));
-        QTest::newRow("module, P") << int(ModuleGraph) << 2 << P(300, 100) << P(200, 300);
+        QTest::addColumn<QLineF>("markers"); // from the first module's to the second's
+        QTest::newRow("altitude, P") << int(AltitudeGraph) << 2 << QLineF(300, 320, 200, 80);
+        QTest::newRow("altitude, T") << int(AltitudeGraph) << 3 << QLineF(200, 320, 100, 80);
+        QTest::newRow("altitude, wind") << int(AltitudeGraph) << 6 << QLineF(80, 320, 320, 80);
+        QTest::newRow("pressure, T") << int(PressureGraph) << 3 << QLineF(200, pressureY(875), 100, pressureY(850));
+        QTest::newRow("module, P") << int(ModuleGraph) << 2 << QLineF(300, 100, 200, 300);
     }
 
     void markersLinesAndBarbs()
     {
         QFETCH(int, graph);
         QFETCH(int, column);
-        QFETCH(QPointF, first);
-        QFETCH(QPointF, second);
+        QFETCH(QLineF, markers);
         Rig rig(Graph(graph), twoModules);
         const DataGraphScene &scene = *rig.scene;
 
         for (int c = 0; c < DataGraphScene::columnCount; ++c)
             QCOMPARE(scene.markers(c).size(), scene.isPlotted(c) ? 2 : 0);
         QCOMPARE(scene.isPlotted(2), graph != PressureGraph);
-        const QList<DataMarker *> &markers = scene.markers(column);
+        const QList<DataMarker *> &marker = scene.markers(column);
         const QList<DataLine *> &lines = scene.lines(column);
-        QCOMPARE(markers[0]->pos(), first);
-        QCOMPARE(markers[1]->pos(), second);
-        QCOMPARE(lines[0]->line(), QLineF(first, first));
-        QCOMPARE(lines[1]->line(), QLineF(first, second));
+        QCOMPARE(QLineF(marker[0]->pos(), marker[1]->pos()), markers);
+        QCOMPARE(lines[0]->line(), QLineF(markers.p1(), markers.p1()));
+        QCOMPARE(lines[1]->line(), markers);
         const QColor colour = QList<QColor>{Qt::darkGreen, Qt::red, Qt::blue, Qt::gray, Qt::black}[column - 2];
-        QCOMPARE(markers[1]->brush().color(), colour);
-        QCOMPARE(markers[1]->rect(), QRectF(-7, -7, 14, 14));
+        QCOMPARE(marker[1]->brush().color(), colour);
+        QCOMPARE(marker[1]->rect(), QRectF(-7, -7, 14, 14));
         QCOMPARE(lines[1]->pen(), QPen(colour, 3.0));
-        QCOMPARE(markers[1]->zValue(), 4.0);
+        QCOMPARE(marker[1]->zValue(), 4.0);
         QCOMPARE(lines[1]->zValue(), 1.0);
 
         const QList<WindBarb *> &barbs = scene.windBarbs();
-        QCOMPARE(barbs[1]->pos(), QPointF(450, second.y()));
+        QCOMPARE(barbs[1]->pos(), QPointF(450, markers.y2()));
         QCOMPARE(barbs[1]->speed(), 24.0);
         QCOMPARE(barbs[1]->rotation(), -180.0);
         QCOMPARE(barbs[1]->zValue(), 4.0);
