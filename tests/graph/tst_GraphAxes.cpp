@@ -14,39 +14,24 @@ class TestGraphAxes : public SettingsTestCase
     Q_OBJECT
 
 private slots:
-    void textForm_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QString>("axis");
-        QTest::addColumn<double>("intervalSize");
-        const QString unchanged = QStringLiteral("0,10,0,10,10");
-        QTest::newRow("valid") << "-20,40,-100,100,5" << true << "-20,40,-100,100,5" << 12.0;
-        QTest::newRow("four fields") << "0,500,0,10000" << false << unchanged << 1.0;
-        QTest::newRow("empty field") << "0,,0,10000,5" << false << unchanged << 1.0;
-        QTest::newRow("not a number") << "0,500,x,10000,5" << false << unchanged << 1.0;
-        QTest::newRow("fractional intervals") << "0,500,0,10000,2.5" << false << unchanged << 1.0;
-        QTest::newRow("infinite") << "0,inf,0,10000,5" << false << unchanged << 1.0;
-        QTest::newRow("reversed range keeps the range") << "40,-20,-100,100,4" << true << "0,10,-100,100,4" << 2.5;
-        QTest::newRow("reversed limits keep the limits") << "1,9,100,-100,4" << true << "1,9,0,10,4" << 2.0;
-        // A count below 1 stays in the text; the grid steps by one interval.
-        QTest::newRow("no intervals") << "0,500,0,10000,0" << true << "0,500,0,10000,0" << 500.0;
-        QTest::newRow("negative intervals") << "0,500,0,1000,-3" << true << "0,500,0,1000,-3" << 500.0;
-        QTest::newRow("six significant digits") << "0.1234567,1234567,-1e-07,1e+09,7" << true
-                                                << "0.123457,1.23457e+06,-1e-07,1e+09,7" << 1234566.8765433 / 7;
-    }
-
+    // The settings text of an axis; a text refused leaves the axis as it was, 0,10,0,10,10. A count
+    // of intervals below 1 stays in the text, and the grid steps by one interval.
     void textForm()
     {
-        QFETCH(QString, text);
-        QFETCH(bool, accepted);
-        QFETCH(QString, axis);
-        QFETCH(double, intervalSize);
-
-        GraphAxis read;
-        QCOMPARE(read.fromString(text), accepted);
-        QCOMPARE(read.toString(), axis);
-        QCOMPARE(read.intervalSize(), intervalSize);
+        const std::tuple<const char *, const char *, double> examples[] = {
+            {"-20,40,-100,100,5", "-20,40,-100,100,5", 12.0}, {"0,500,0,10000", "0,10,0,10,10", 1.0},
+            {"0,,0,10000,5", "0,10,0,10,10", 1.0}, {"0,500,x,10000,5", "0,10,0,10,10", 1.0},
+            {"0,500,0,10000,2.5", "0,10,0,10,10", 1.0}, {"0,inf,0,10000,5", "0,10,0,10,10", 1.0},
+            {"40,-20,-100,100,4", "0,10,-100,100,4", 2.5}, // a reversed range keeps the range
+            {"1,9,100,-100,4", "1,9,0,10,4", 2.0},         // reversed limits keep the limits
+            {"0,500,0,10000,0", "0,500,0,10000,0", 500.0}, {"0,500,0,1000,-3", "0,500,0,1000,-3", 500.0},
+            {"0.1234567,1234567,-1e-07,1e+09,7", "0.123457,1.23457e+06,-1e-07,1e+09,7", 1234566.8765433 / 7}};
+        for (const auto &[text, axis, intervalSize] : examples) {
+            GraphAxis read;
+            QCOMPARE(read.fromString(text), qstrcmp(axis, "0,10,0,10,10") != 0);
+            QCOMPARE(read.toString(), QString(axis));
+            QCOMPARE(read.intervalSize(), intervalSize);
+        }
     }
 
     // Stored axes are read (a malformed one keeps its default, a reversed range is mended) and
