@@ -227,38 +227,28 @@ private slots:
         }
     }
 
-    void helloKindAndTemperature_data()
-    {
-        QTest::addColumn<char>("kind");
-        QTest::addColumn<int>("tenthsKelvin");
-        QTest::addColumn<QString>("shown"); // kind letter and temperature
-        // Corrected by the tenths digit: kelvin + c - 273.1 with three decimals.
-        const char *corrected[] = {"-0.100", "0.000", "0.125", "0.250", "0.375",
-                                   "0.400", "0.500", "0.625", "0.750", "0.875"};
-        for (int digit = 0; digit < 10; ++digit)
-            QTest::addRow("tenths digit %d", digit) << 'P' << 2730 + digit << QString("P ") + corrected[digit];
-        QTest::newRow("corrected 300.0") << 'P' << 3000 << "P 26.900";
-        QTest::newRow("corrected low") << 'C' << 2000 << "C -73.100";
-        QTest::newRow("other kind") << 'Z' << 2953 << "Z 22.250";
-        // Q and D measure the temperature directly: kelvin - 273.15 with one decimal.
-        QTest::newRow("direct 295.3") << 'Q' << 2953 << "P 22.2";
-        QTest::newRow("direct low") << 'D' << 2000 << "C -73.1"; // -73.149999...
-    }
-
+    // The kind letter and the temperature, corrected by the tenths digit (kelvin + c - 273.1 with
+    // three decimals) but for Q and D, which measure it directly (kelvin - 273.15, one decimal).
     void helloKindAndTemperature()
     {
-        QFETCH(char, kind);
-        QFETCH(int, tenthsKelvin);
-        QFETCH(QString, shown);
-        FlightModule module(address, 0, 0);
-        QSignalSpy hellos(&module, &FlightModule::hello);
-        DataFields d;
-        d.temperature = tenthsKelvin;
-        module.processPayload(hello('D', "OLD") + hello(kind, "T") + data(d));
-        QCOMPARE(hellos.count(), 2);
-        QCOMPARE(QChar(module.kindLetter()) + ' ' + module.field(FlightModule::TemperatureColumn).toString(), shown);
-        QCOMPARE(module.hasDirectTemperature(), kind == 'Q' || kind == 'D');
-        QCOMPARE(module.moduleId(), QStringLiteral("T"));
+        const char *corrected[] = {"-0.100", "0.000", "0.125", "0.250", "0.375",
+                                   "0.400", "0.500", "0.625", "0.750", "0.875"};
+        QList<std::tuple<char, int, QString>> examples = {{'P', 3000, "P 26.900"}, {'C', 2000, "C -73.100"},
+            {'Z', 2953, "Z 22.250"}, {'Q', 2953, "P 22.2"}, {'D', 2000, "C -73.1"}}; // -73.149999...
+        for (int digit = 0; digit < 10; ++digit)
+            examples.append({'P', 2730 + digit, QString("P ") + corrected[digit]});
+        for (const auto &[kind, tenthsKelvin, shown] : examples) {
+            FlightModule module(address, 0, 0);
+            QSignalSpy hellos(&module, &FlightModule::hello);
+            DataFields d;
+            d.temperature = tenthsKelvin;
+            module.processPayload(hello('D', "OLD") + hello(kind, "T") + data(d));
+            QCOMPARE(hellos.count(), 2);
+            QCOMPARE(QChar(module.kindLetter()) + ' ' + module.field(FlightModule::TemperatureColumn).toString(),
+                     shown);
+            QCOMPARE(module.hasDirectTemperature(), kind == 'Q' || kind == 'D');
+            QCOMPARE(module.moduleId(), QStringLiteral("T"));
+        }
     }
 
     void calibDataCollection()
