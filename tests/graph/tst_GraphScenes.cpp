@@ -144,47 +144,31 @@ private slots:
         QCOMPARE(barbs[1]->zValue(), 4.0);
     }
 
-    void whatIsDrawn_data()
-    {
-        QTest::addColumn<int>("graph");
-        QTest::addColumn<QString>("module"); // row 1 of three
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("drawn"); // m its marker, l its lines to and from, b its wind barb
-
-        const int altitude = AltitudeGraph, pressure = PressureGraph, module = ModuleGraph;
-        // Markers within the plot (and rounding), barbs beside it; lines run on, cut by the masks.
-        QTest::newRow("on the frame") << altitude << "B;500;900;40;100;0;30" << 3 << "mlb";
-        QTest::newRow("within rounding") << altitude << "B;0;800;40.0003;0;0;0" << 3 << "mlb";
-        QTest::newRow("beyond the frame") << altitude << "B;250;850;40.002;50;0;15" << 3 << "-lb";
-        QTest::newRow("above the plot") << altitude << "B;501;850;10;50;0;15" << 4 << "-l-";
-        QTest::newRow("below the plot") << altitude << "B;-1;850;10;50;0;15" << 2 << "-l-";
-        // Cells without a value: nothing drawn for them.
-        QTest::newRow("not reported yet") << altitude << "blank" << 3 << "---";
-        QTest::newRow("not reported, modules") << module << "blank" << 2 << "---";
-        QTest::newRow("empty") << altitude << "B2;200;860;;50;180;12" << 3 << "--b";
-        QTest::newRow("0") << altitude << "B2;200;860;0;50;180;12" << 3 << "mlb";
-        QTest::newRow("no altitude") << altitude << "B2;;860;5;50;180;12" << 4 << "---";
-        QTest::newRow("no wind speed") << module << "B2;200;860;5;50;180;" << 6 << "---";
-        QTest::newRow("no wind direction") << module << "B2;200;860;5;50;;12" << 6 << "ml-";
-        // Pressure 0 is a measurement, far below the plot: its lines run off the plot.
-        QTest::newRow("pressure 0") << pressure << "B2;200;0;5;50;180;12" << 3 << "-l-";
-        QTest::newRow("no pressure") << pressure << "B2;200;;5;50;180;12" << 3 << "---";
-    }
-
+    // Row 1 of three with one cell or another: are its marker (m), its lines to and from (l) and its
+    // wind barb (b) drawn? Markers within the plot (and rounding), barbs beside it; lines run on, cut
+    // by the masks; nothing for a cell without a value. Pressure 0 is a measurement, far below.
     void whatIsDrawn()
     {
-        QFETCH(int, graph);
-        QFETCH(QString, module);
-        QFETCH(int, column);
-        QFETCH(QString, drawn);
-        Rig rig(Graph(graph), {twoModules[0], module, "C3;300;860;5;50;200;12"});
-        const DataGraphScene &scene = *rig.scene;
-
-        const QString shown = QString(scene.markers(column)[1]->isVisible() ? 'm' : '-')
-                              + (scene.lines(column)[1]->isVisible() ? 'l' : '-')
-                              + (scene.windBarbs()[1]->isVisible() ? 'b' : '-');
-        QCOMPARE(shown, drawn);
-        QCOMPARE(scene.lines(column)[2]->isVisible(), scene.lines(column)[1]->isVisible());
+        const std::tuple<Graph, const char *, int, const char *> examples[] = {
+            {AltitudeGraph, "B;500;900;40;100;0;30", 3, "mlb"},    // on the frame
+            {AltitudeGraph, "B;0;800;40.0003;0;0;0", 3, "mlb"},    // within rounding
+            {AltitudeGraph, "B;250;850;40.002;50;0;15", 3, "-lb"}, // beyond the frame
+            {AltitudeGraph, "B;501;850;10;50;0;15", 4, "-l-"},     // above the plot
+            {AltitudeGraph, "B;-1;850;10;50;0;15", 2, "-l-"},      // below it
+            {AltitudeGraph, "blank", 3, "---"}, {ModuleGraph, "blank", 2, "---"}, // not reported yet
+            {AltitudeGraph, "B2;200;860;;50;180;12", 3, "--b"}, {AltitudeGraph, "B2;200;860;0;50;180;12", 3, "mlb"},
+            {AltitudeGraph, "B2;;860;5;50;180;12", 4, "---"}, {ModuleGraph, "B2;200;860;5;50;180;", 6, "---"},
+            {ModuleGraph, "B2;200;860;5;50;;12", 6, "ml-"}, {PressureGraph, "B2;200;0;5;50;180;12", 3, "-l-"},
+            {PressureGraph, "B2;200;;5;50;180;12", 3, "---"}};
+        for (const auto &[graph, module, column, drawn] : examples) {
+            Rig rig(graph, {twoModules[0], module, "C3;300;860;5;50;200;12"});
+            const DataGraphScene &scene = *rig.scene;
+            const QString shown = QString(scene.markers(column)[1]->isVisible() ? 'm' : '-')
+                                  + (scene.lines(column)[1]->isVisible() ? 'l' : '-')
+                                  + (scene.windBarbs()[1]->isVisible() ? 'b' : '-');
+            QCOMPARE(module + (' ' + shown), module + (' ' + QString(drawn)));
+            QCOMPARE(scene.lines(column)[2]->isVisible(), scene.lines(column)[1]->isVisible());
+        }
     }
 
     void rowsRedrawnAsTheyChangeComeAndGo()
@@ -233,58 +217,44 @@ private slots:
         QVERIFY(rig.items<DataMarker>().isEmpty() && rig.items<WindBarb>().isEmpty());
     }
 
-    void gridAndTickLabels_data()
+    // The horizontal grid and its labels (at unit heights), the vertical grid of the dependent axes
+    // (the humidity's count of intervals, 0: as stored) with the temperature's labels.
+    void gridAndTickLabels()
     {
-        QTest::addColumn<int>("graph");
-        QTest::addColumn<int>("dependentIntervals"); // 0: as stored
-        QTest::addColumn<QList<double>>("rows");     // unit y of the horizontal grid lines
-        QTest::addColumn<QStringList>("verticalLabels");
-        QTest::addColumn<QStringList>("temperatureLabels");
-
-        const QStringList fifths = {"-20", "-8", "4", "16", "28", "40"};
-        QTest::newRow("altitude, quarters") << int(AltitudeGraph) << 4 << QList<double>{1, 0.8, 0.6, 0.4, 0.2, 0}
-                                            << QStringList{"0", "100", "200", "300", "400", "500"}
-                                            << QStringList{"-20", "-5", "10", "25", "40"};
         QList<double> pressureRows;
         for (const double p : {800, 820, 840, 860, 880, 900})
             pressureRows.append(pressureY(p) / 400);
-        QTest::newRow("pressure") << int(PressureGraph) << 0 << pressureRows
-                                  << QStringList{"800", "820", "840", "860", "880", "900"} << fifths;
-        QTest::newRow("module") << int(ModuleGraph) << 3 << QList<double>{0.25, 0.75} << QStringList{"A1", "B2"}
-                                << QStringList{"-20", "0", "20", "40"};
-    }
-
-    void gridAndTickLabels()
-    {
-        QFETCH(int, graph);
-        QFETCH(int, dependentIntervals);
-        QFETCH(QList<double>, rows);
-        QFETCH(QStringList, verticalLabels);
-        QFETCH(QStringList, temperatureLabels);
-        Rig rig(Graph(graph), twoModules);
-        if (dependentIntervals) {
-            GraphAxis humidity = rig.axes.axis(4);
-            humidity.setIntervals(dependentIntervals);
-            rig.axes.setAxis(4, humidity);
+        struct Case { Graph graph; int dependentIntervals; QList<double> rows; QStringList vertical, temperature; };
+        const Case cases[] = {
+            {AltitudeGraph, 4, {1, 0.8, 0.6, 0.4, 0.2, 0}, {"0", "100", "200", "300", "400", "500"},
+             {"-20", "-5", "10", "25", "40"}},
+            {PressureGraph, 0, pressureRows, {"800", "820", "840", "860", "880", "900"},
+             {"-20", "-8", "4", "16", "28", "40"}},
+            {ModuleGraph, 3, {0.25, 0.75}, {"A1", "B2"}, {"-20", "0", "20", "40"}}};
+        for (const auto &c : cases) {
+            TestSupport::clearSettings(); // the axes are stored as they change
+            Rig rig(c.graph, twoModules);
+            if (c.dependentIntervals) {
+                GraphAxis humidity = rig.axes.axis(4);
+                humidity.setIntervals(c.dependentIntervals);
+                rig.axes.setAxis(4, humidity);
+            }
+            const QList<QLineF> horizontal = rig.gridLines(true);
+            QCOMPARE(horizontal.size(), c.rows.size());
+            for (int i = 0; i < c.rows.size(); ++i) {
+                QCOMPARE(horizontal[i], QLineF(0, c.rows[i] * 400, 400, c.rows[i] * 400));
+                QGraphicsSimpleTextItem *label = rig.text(c.vertical[i]);
+                QVERIFY2(label, qPrintable(c.vertical[i]));
+                QCOMPARE(label->sceneBoundingRect().right(), -15.0);
+                QCOMPARE(label->sceneBoundingRect().center().y(), c.rows[i] * 400);
+            }
+            const int n = c.temperature.size() - 1;
+            const QList<QLineF> vertical = rig.gridLines(false);
+            QCOMPARE(vertical.size(), n + 1);
+            QCOMPARE(vertical[1], QLineF(400.0 / n, 0, 400.0 / n, 400));
+            QCOMPARE(rig.labels(Qt::red), QStringList{"T (deg C)"} + c.temperature);
+            QCOMPARE(rig.labels(Qt::blue).size(), n + 2); // each dependent axis on the one grid
         }
-
-        const QList<QLineF> horizontal = rig.gridLines(true);
-        QCOMPARE(horizontal.size(), rows.size());
-        for (int i = 0; i < rows.size(); ++i)
-            QCOMPARE(horizontal[i], QLineF(0, rows[i] * 400, 400, rows[i] * 400));
-        for (int i = 0; i < verticalLabels.size(); ++i) {
-            QGraphicsSimpleTextItem *label = rig.text(verticalLabels[i]);
-            QVERIFY(label);
-            QCOMPARE(label->sceneBoundingRect().right(), -15.0);
-            QCOMPARE(label->sceneBoundingRect().center().y(), rows[i] * 400);
-        }
-
-        const int n = temperatureLabels.size() - 1;
-        const QList<QLineF> vertical = rig.gridLines(false);
-        QCOMPARE(vertical.size(), n + 1);
-        QCOMPARE(vertical[1], QLineF(400.0 / n, 0, 400.0 / n, 400));
-        QCOMPARE(rig.labels(Qt::red), QStringList{"T (deg C)"} + temperatureLabels);
-        QCOMPARE(rig.labels(Qt::blue).size(), n + 2); // each dependent axis on the one grid
     }
 
     void storedAxesNeverBreakTheGrid_data()
