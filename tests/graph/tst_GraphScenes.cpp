@@ -102,46 +102,36 @@ class TestGraphScenes : public SettingsTestCase
     Q_OBJECT
 
 private slots:
-    void markersLinesAndBarbs_data()
-    {
-        QTest::addColumn<int>("graph");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QLineF>("markers"); // from the first module's to the second's
-        QTest::newRow("altitude, P") << int(AltitudeGraph) << 2 << QLineF(300, 320, 200, 80);
-        QTest::newRow("altitude, T") << int(AltitudeGraph) << 3 << QLineF(200, 320, 100, 80);
-        QTest::newRow("altitude, wind") << int(AltitudeGraph) << 6 << QLineF(80, 320, 320, 80);
-        QTest::newRow("pressure, T") << int(PressureGraph) << 3 << QLineF(200, pressureY(875), 100, pressureY(850));
-        QTest::newRow("module, P") << int(ModuleGraph) << 2 << QLineF(300, 100, 200, 300);
-    }
-
+    // Markers, lines and wind barbs of two modules in one column of a graph: the line runs from the
+    // first module's marker to the second's.
     void markersLinesAndBarbs()
     {
-        QFETCH(int, graph);
-        QFETCH(int, column);
-        QFETCH(QLineF, markers);
-        Rig rig(Graph(graph), twoModules);
-        const DataGraphScene &scene = *rig.scene;
-
-        for (int c = 0; c < DataGraphScene::columnCount; ++c)
-            QCOMPARE(scene.markers(c).size(), scene.isPlotted(c) ? 2 : 0);
-        QCOMPARE(scene.isPlotted(2), graph != PressureGraph);
-        const QList<DataMarker *> &marker = scene.markers(column);
-        const QList<DataLine *> &lines = scene.lines(column);
-        QCOMPARE(QLineF(marker[0]->pos(), marker[1]->pos()), markers);
-        QCOMPARE(lines[0]->line(), QLineF(markers.p1(), markers.p1()));
-        QCOMPARE(lines[1]->line(), markers);
-        const QColor colour = QList<QColor>{Qt::darkGreen, Qt::red, Qt::blue, Qt::gray, Qt::black}[column - 2];
-        QCOMPARE(marker[1]->brush().color(), colour);
-        QCOMPARE(marker[1]->rect(), QRectF(-7, -7, 14, 14));
-        QCOMPARE(lines[1]->pen(), QPen(colour, 3.0));
-        QCOMPARE(marker[1]->zValue(), 4.0);
-        QCOMPARE(lines[1]->zValue(), 1.0);
-
-        const QList<WindBarb *> &barbs = scene.windBarbs();
-        QCOMPARE(barbs[1]->pos(), QPointF(450, markers.y2()));
-        QCOMPARE(barbs[1]->speed(), 24.0);
-        QCOMPARE(barbs[1]->rotation(), -180.0);
-        QCOMPARE(barbs[1]->zValue(), 4.0);
+        const std::tuple<Graph, int, QLineF> examples[] = {{AltitudeGraph, 2, {300, 320, 200, 80}}, // P
+            {AltitudeGraph, 3, {200, 320, 100, 80}}, {AltitudeGraph, 6, {80, 320, 320, 80}}, // T, wind
+            {PressureGraph, 3, {200, pressureY(875), 100, pressureY(850)}}, {ModuleGraph, 2, {300, 100, 200, 300}}};
+        for (const auto &[graph, column, markers] : examples) {
+            Rig rig(graph, twoModules);
+            const DataGraphScene &scene = *rig.scene;
+            for (int c = 0; c < DataGraphScene::columnCount; ++c)
+                QCOMPARE(scene.markers(c).size(), scene.isPlotted(c) ? 2 : 0);
+            QCOMPARE(scene.isPlotted(2), graph != PressureGraph);
+            const QList<DataMarker *> &marker = scene.markers(column);
+            const QList<DataLine *> &lines = scene.lines(column);
+            QCOMPARE(QLineF(marker[0]->pos(), marker[1]->pos()), markers);
+            QCOMPARE(lines[0]->line(), QLineF(markers.p1(), markers.p1()));
+            QCOMPARE(lines[1]->line(), markers);
+            const QColor colour = QList<QColor>{Qt::darkGreen, Qt::red, Qt::blue, Qt::gray, Qt::black}[column - 2];
+            QCOMPARE(marker[1]->brush().color(), colour);
+            QCOMPARE(marker[1]->rect(), QRectF(-7, -7, 14, 14));
+            QCOMPARE(lines[1]->pen(), QPen(colour, 3.0));
+            QCOMPARE(marker[1]->zValue(), 4.0);
+            QCOMPARE(lines[1]->zValue(), 1.0);
+            const QList<WindBarb *> &barbs = scene.windBarbs();
+            QCOMPARE(barbs[1]->pos(), QPointF(450, markers.y2()));
+            QCOMPARE(barbs[1]->speed(), 24.0);
+            QCOMPARE(barbs[1]->rotation(), -180.0);
+            QCOMPARE(barbs[1]->zValue(), 4.0);
+        }
     }
 
     // Row 1 of three with one cell or another: are its marker (m), its lines to and from (l) and its
@@ -289,57 +279,47 @@ private slots:
         QCOMPARE(rig.labels(Qt::blue).last(), QStringLiteral("100")); // each axis to its maximum
     }
 
-    void layoutFollowsTheAspectRatio_data()
-    {
-        QTest::addColumn<double>("ratio");
-        QTest::addColumn<QSizeF>("plot");
-
-        QTest::newRow("square") << 1.0 << QSizeF(400, 400);
-        QTest::newRow("wide") << 2.5 << QSizeF(1000, 400);
-        QTest::newRow("tall") << 0.5 << QSizeF(400, 800);
-        QTest::newRow("not a number") << std::nan("") << QSizeF(400, 400);
-        QTest::newRow("no height") << double(INFINITY) << QSizeF(400, 400);
-        QTest::newRow("no width") << 0.0 << QSizeF(400, 400);
-    }
-
+    // The plot for the view's aspect ratio (a ratio that is no number, infinite or 0 leaves a square
+    // plot), with the markers, barbs, frame, masks, grid and titles placed to suit it.
     void layoutFollowsTheAspectRatio()
     {
-        QFETCH(double, ratio);
-        QFETCH(QSizeF, plot);
-        Rig rig(AltitudeGraph, twoModules);
-        rig.scene->setAspectRatio(3);
-        rig.scene->setAspectRatio(ratio);
-        const double w = plot.width();
-        const double h = plot.height();
+        const std::pair<double, QSizeF> ratios[] = {{1.0, {400, 400}}, {2.5, {1000, 400}}, {0.5, {400, 800}},
+            {std::nan(""), {400, 400}}, {double(INFINITY), {400, 400}}, {0.0, {400, 400}}};
+        for (const auto &[ratio, plot] : ratios) {
+            Rig rig(AltitudeGraph, twoModules);
+            rig.scene->setAspectRatio(3);
+            rig.scene->setAspectRatio(ratio);
+            const double w = plot.width();
+            const double h = plot.height();
+            QCOMPARE(QSizeF(rig.scene->plotWidth(), rig.scene->plotHeight()), plot);
+            QCOMPARE(rig.scene->markers(2)[1]->pos(), QPointF(0.5 * w, 0.2 * h));
+            QCOMPARE(rig.scene->windBarbs()[1]->pos(), QPointF(w + 50, 0.2 * h));
+            QMultiMap<double, QRectF> rects; // by z: frame 3, masks 2 (a group of two, right, bottom)
+            for (QGraphicsRectItem *item : rig.items<QGraphicsRectItem>())
+                rects.insert(item->topLevelItem()->zValue(), item->mapRectToScene(item->rect()));
+            QCOMPARE(rects.values(3), QList<QRectF>{QRectF(0, 0, w, h)});
+            QVERIFY(rects.values(2).contains(QRectF(w, -10000, 10000, 20000)));
+            QVERIFY(rects.values(2).contains(QRectF(-10000, h, 20000, 20000)));
+            QCOMPARE(rects.values(2).size(), 4);
+            QCOMPARE(rig.gridLines(true).first(), QLineF(0, h, w, h));
 
-        QCOMPARE(QSizeF(rig.scene->plotWidth(), rig.scene->plotHeight()), plot);
-        QCOMPARE(rig.scene->markers(2)[1]->pos(), QPointF(0.5 * w, 0.2 * h));
-        QCOMPARE(rig.scene->windBarbs()[1]->pos(), QPointF(w + 50, 0.2 * h));
-        QMultiMap<double, QRectF> rects; // by z: frame 3, masks 2 (a group of two, right, bottom)
-        for (QGraphicsRectItem *item : rig.items<QGraphicsRectItem>())
-            rects.insert(item->topLevelItem()->zValue(), item->mapRectToScene(item->rect()));
-        QCOMPARE(rects.values(3), QList<QRectF>{QRectF(0, 0, w, h)});
-        QVERIFY(rects.values(2).contains(QRectF(w, -10000, 10000, 20000)));
-        QVERIFY(rects.values(2).contains(QRectF(-10000, h, 20000, 20000)));
-        QCOMPARE(rects.values(2).size(), 4);
-        QCOMPARE(rig.gridLines(true).first(), QLineF(0, h, w, h));
-
-        // Titles: the vertical one centred and 15 left of its labels ("500" is the widest), the
-        // dependent ones in their rows 18 apart, 15 left of their labels ("800" the widest first).
-        const QRectF altitude = rig.text(QStringLiteral("Alt (m)"))->sceneBoundingRect();
-        QCOMPARE(altitude.center().y(), h / 2);
-        QCOMPARE(altitude.right(), rig.text(QStringLiteral("500"))->sceneBoundingRect().left() - 15);
-        const double labelsLeft = -rig.text(QStringLiteral("800"))->boundingRect().width() / 2;
-        const QList<std::pair<QString, double>> titles = {
-            {"Wind (knots)", -33}, {"P (mbar)", h + 15}, {"T (deg C)", h + 33}, {"%RH", h + 51}};
-        QRectF content(0, 0, w + 100, h);
-        for (const auto &title : titles) {
-            const QRectF bounds = rig.text(title.first)->sceneBoundingRect();
-            QCOMPARE(bounds.top(), title.second);
-            QCOMPARE(bounds.right(), labelsLeft - 15);
-            content |= bounds;
+            // Titles: the vertical one centred and 15 left of its labels ("500" is the widest), the
+            // dependent ones in their rows 18 apart, 15 left of their labels ("800" the widest first).
+            const QRectF altitude = rig.text(QStringLiteral("Alt (m)"))->sceneBoundingRect();
+            QCOMPARE(altitude.center().y(), h / 2);
+            QCOMPARE(altitude.right(), rig.text(QStringLiteral("500"))->sceneBoundingRect().left() - 15);
+            const double labelsLeft = -rig.text(QStringLiteral("800"))->boundingRect().width() / 2;
+            const QList<std::pair<QString, double>> titles = {
+                {"Wind (knots)", -33}, {"P (mbar)", h + 15}, {"T (deg C)", h + 33}, {"%RH", h + 51}};
+            QRectF content(0, 0, w + 100, h);
+            for (const auto &title : titles) {
+                const QRectF bounds = rig.text(title.first)->sceneBoundingRect();
+                QCOMPARE(bounds.top(), title.second);
+                QCOMPARE(bounds.right(), labelsLeft - 15);
+                content |= bounds;
+            }
+            QVERIFY(rig.scene->sceneRect().contains(content | altitude));
         }
-        QVERIFY(rig.scene->sceneRect().contains(content | altitude));
     }
 
     // The symbol as its subpaths: staff (0,6)-(0,90), full barb Fy (0,y)-(30,y+5), half barb Hy
