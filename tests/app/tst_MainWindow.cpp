@@ -139,6 +139,7 @@ private slots:
         window.reset();
 
         QSettings settings;
+        QCOMPARE(settings.allKeys().filter(QStringLiteral("SetupDialog/")).size(), 7); // every choice written back
         QCOMPARE(settings.value(QStringLiteral("SetupDialog/windUnits")).toInt(), windUnits);
         QCOMPARE(settings.value(QStringLiteral("SetupDialog/groundElevation")).toInt(),
                  stored.value(QStringLiteral("groundElevation"), 0).toInt());
@@ -238,6 +239,8 @@ private slots:
         QCOMPARE(tabs->count(), 3);
         QCOMPARE(tabs->tabText(0) + tabs->tabText(1) + tabs->tabText(2), QStringLiteral("ModulePressureAltitude"));
         QCOMPARE(tabs->currentIndex(), 0);
+        for (int tab = 0; tab < 3; ++tab)
+            QVERIFY(static_cast<QGraphicsView *>(tabs->widget(tab))->scene());
         model->appendModule(new FlightModule(0x0013A20000000100, 0, 0));
         model->states().stopped->enter();
 

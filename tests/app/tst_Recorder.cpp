@@ -223,6 +223,7 @@ private slots:
             Run *run = newRun();
             run->startRaw(arguments);
             QVERIFY2(run->exitStatus(10000) == status, qPrintable(arguments.join(' ') + ": " + run->output));
+            QVERIFY(status != 3 || run->reported("Could not open serial port " + noPort + '.'));
         }
         for (const auto &[run, status] : slowFailures) {
             QVERIFY2(run->exitStatus(40000) == status, qPrintable(run->output));
