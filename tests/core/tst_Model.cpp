@@ -24,38 +24,27 @@ class TestModel : public SettingsTestCase
     Q_OBJECT
 
 private slots:
-    void dataInterval_data()
-    {
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("1") << QVariant(1) << "1 seconds";
-        QTest::newRow("7") << QVariant(7) << "10 seconds";
-        QTest::newRow("text 13") << QVariant("13") << "1 minutes";
-        QTest::newRow("24") << QVariant(24) << "60 minutes";
-        // Outside 1 to 24 (hand-edited or corrupt settings) the default serves.
-        QTest::newRow("0") << QVariant(0) << "2 seconds";
-        QTest::newRow("263, which is 7 in a byte") << QVariant(263) << "2 seconds";
-        QTest::newRow("not a number") << QVariant("often") << "2 seconds";
-    }
-
-    // The interval and the port are read at start and written back at the end.
+    // The interval and the port are read at start and written back at the end. Outside 1 to 24
+    // (hand-edited or corrupt settings) the default serves; 263 is 7 in a byte.
     void dataInterval()
     {
-        QFETCH(QVariant, stored);
-        QFETCH(QString, text);
-        QSettings().setValue(QStringLiteral("Data/delayByte"), stored);
-        int interval = 0;
-        {
+        const std::pair<QVariant, const char *> stored[] = {{1, "1 seconds"}, {7, "10 seconds"}, {"13", "1 minutes"},
+            {24, "60 minutes"}, {0, "2 seconds"}, {263, "2 seconds"}, {"often", "2 seconds"}};
+        for (const auto &[value, text] : stored) {
+            QSettings().setValue(QStringLiteral("Data/delayByte"), value);
+            int interval = 0;
+            {
+                Model model(0, 0, false, false, false, false);
+                QCOMPARE(model.dataIntervalText(), QString(text));
+                interval = model.dataInterval();
+                QVERIFY(model.setPortName(QStringLiteral("/dev/ttyVENTROLLA7")));
+            }
+            QCOMPARE(QSettings().value(QStringLiteral("Data/delayByte")).toInt(), interval);
             Model model(0, 0, false, false, false, false);
-            QCOMPARE(model.dataIntervalText(), text);
-            interval = model.dataInterval();
-            QVERIFY(model.setPortName(QStringLiteral("/dev/ttyVENTROLLA7")));
+            QCOMPARE(model.serialPort()->portName(), QStringLiteral("ttyVENTROLLA7"));
+            model.setDataInterval(interval + 24);
+            QCOMPARE(model.dataIntervalText(), QString());
         }
-        QCOMPARE(QSettings().value(QStringLiteral("Data/delayByte")).toInt(), interval);
-        Model model(0, 0, false, false, false, false);
-        QCOMPARE(model.serialPort()->portName(), QStringLiteral("ttyVENTROLLA7"));
-        model.setDataInterval(interval + 24);
-        QCOMPARE(model.dataIntervalText(), QString());
     }
 
     void portOpensOnceAndGoesAwayOnce()
