@@ -18,49 +18,38 @@ class TestLinkDialogs : public SettingsTestCase
     Q_OBJECT
 
 private slots:
-    void timingDialogShowsAndSendsTheIndex_data()
-    {
-        QTest::addColumn<int>("modelIndex");
-        QTest::addColumn<QString>("choice"); // ", configuring": while the base station is configured
-        QTest::addColumn<QString>("shown");  // when opened, and after the choice
-        QTest::addColumn<int>("sentIndex");
-        QTest::newRow("1 minute, then seconds") << 13 << "seconds" << "1 min, 1 s" << 1;
-        QTest::newRow("1 minute, then 60") << 13 << "last" << "1 min, 60 min" << 24;
-        QTest::newRow("10 seconds, then minutes") << 7 << "minutes" << "10 s, 10 min" << 19;
-        QTest::newRow("0 as 1 second") << 0 << "minutes" << "1 s, 1 min" << 13;
-        QTest::newRow("25 as 1 second, then 2") << 25 << "next" << "1 s, 2 s" << 2;
-        QTest::newRow("refused, shown again") << 2 << "minutes, configuring" << "2 s, 2 s" << 2;
-    }
-
+    // The model's interval, a choice (", configuring": while the base station is configured, when the
+    // interval stays), what the dialog shows when opened and after the choice, the index sent.
     void timingDialogShowsAndSendsTheIndex()
     {
-        QFETCH(int, modelIndex);
-        QFETCH(QString, choice);
-        QFETCH(QString, shown);
-        QFETCH(int, sentIndex);
-        Model model(0, 0, false, false, false, false);
-        model.setDataInterval(modelIndex);
-        // Built after the model's last status change: opening it must still show the model.
-        DataTimingDialog dialog(&model);
-        dialog.show();
-        auto *interval = dialog.findChild<QComboBox *>(QStringLiteral("interval"));
-        auto *minutes = dialog.findChild<QRadioButton *>(QStringLiteral("minutes"));
-        auto *seconds = dialog.findChild<QRadioButton *>(QStringLiteral("seconds"));
-        const auto showing = [&] {
-            return interval->currentText() + (minutes->isChecked() ? " min" : seconds->isChecked() ? " s" : "");
-        };
-        QStringList seen{showing()};
-        PseudoTerminal line;
-        if (choice.endsWith(QLatin1String(", configuring")))
-            QVERIFY(line.open() && model.setPortName(line.slavePath()) && model.openPort());
-        if (choice.startsWith(QLatin1String("seconds")))
-            QTest::mouseClick(seconds, Qt::LeftButton);
-        else if (choice.startsWith(QLatin1String("minutes")))
-            QTest::mouseClick(minutes, Qt::LeftButton);
-        else
-            QTest::keyClick(interval, choice == QLatin1String("last") ? Qt::Key_End : Qt::Key_Down);
-        QCOMPARE(seen << showing(), shown.split(QStringLiteral(", ")));
-        QCOMPARE(model.dataInterval(), sentIndex);
+        const std::tuple<int, QString, QString, int> examples[] = {{13, "seconds", "1 min, 1 s", 1},
+            {13, "last", "1 min, 60 min", 24}, {7, "minutes", "10 s, 10 min", 19}, {0, "minutes", "1 s, 1 min", 13},
+            {25, "next", "1 s, 2 s", 2}, {2, "minutes, configuring", "2 s, 2 s", 2}};
+        for (const auto &[modelIndex, choice, shown, sentIndex] : examples) {
+            Model model(0, 0, false, false, false, false);
+            model.setDataInterval(modelIndex);
+            // Built after the model's last status change: opening it must still show the model.
+            DataTimingDialog dialog(&model);
+            dialog.show();
+            auto *interval = dialog.findChild<QComboBox *>(QStringLiteral("interval"));
+            auto *minutes = dialog.findChild<QRadioButton *>(QStringLiteral("minutes"));
+            auto *seconds = dialog.findChild<QRadioButton *>(QStringLiteral("seconds"));
+            const auto showing = [&] {
+                return interval->currentText() + (minutes->isChecked() ? " min" : seconds->isChecked() ? " s" : "");
+            };
+            QStringList seen{showing()};
+            PseudoTerminal line;
+            if (choice.endsWith(QLatin1String(", configuring")))
+                QVERIFY(line.open() && model.setPortName(line.slavePath()) && model.openPort());
+            if (choice.startsWith(QLatin1String("seconds")))
+                QTest::mouseClick(seconds, Qt::LeftButton);
+            else if (choice.startsWith(QLatin1String("minutes")))
+                QTest::mouseClick(minutes, Qt::LeftButton);
+            else
+                QTest::keyClick(interval, choice == QLatin1String("last") ? Qt::Key_End : Qt::Key_Down);
+            QCOMPARE(seen << showing(), shown.split(QStringLiteral(", ")));
+            QCOMPARE(model.dataInterval(), sentIndex);
+        }
     }
 
     // Opening lists the ports afresh; a name is selected from the list (in any case) or entered.
