@@ -223,40 +223,26 @@ private slots:
         QCOMPARE(announced.join(", "), sets);
     }
 
-    void highWindAlert_data()
-    {
-        QTest::addColumn<int>("windUnits");
-        QTest::addColumn<int>("modules");
-        QTest::addColumn<int>("windSpeed"); // tenths of a metre per second, as sent
-        QTest::addColumn<bool>("armed");
-        QTest::addColumn<QString>("result"); // the speed shown, and the alert if one is raised
-        // Whole numbers, halves away from zero, against a threshold of 10.
-        QTest::newRow("9.5 m/s rounds up") << 1 << 1 << 95 << true << "9.5 10";
-        QTest::newRow("9.4 m/s stays below") << 1 << 1 << 94 << true << "9.4";
-        QTest::newRow("disarmed") << 1 << 1 << 95 << false << "9.5";
-        QTest::newRow("above") << 1 << 1 << 123 << true << "12.3 12";
-        QTest::newRow("9.52 knots") << 0 << 1 << 49 << true << "9.52 10";
-        QTest::newRow("two modules, 9.5 m/s") << 1 << 2 << 95 << true << "9.5 10";
-    }
-
+    // The speed shown, and the alert raised against a threshold of 10: whole numbers, halves away
+    // from zero. Speeds are sent in tenths of a metre per second.
     void highWindAlert()
     {
-        QFETCH(int, windUnits);
-        QFETCH(int, modules);
-        QFETCH(int, windSpeed);
-        QFETCH(bool, armed);
-        QFETCH(QString, result);
-        ModelRig rig(windUnits);
-        QVERIFY(rig.loadAndStop(QList<qint64>({first, second}).mid(0, modules)));
-        QVERIFY(rig.startRunning());
-        rig.model().setHighWindAlertActive(armed);
-        QStringList shown;
-        QObject::connect(&rig.model(), &Model::highWindAlertDetected, [&](int a) { shown << QString::number(a); });
-        ModuleBytes::DataFields reading;
-        reading.windSpeed = windSpeed;
-        QVERIFY(rig.deliverFrom(modules == 1 ? first : second, ModuleBytes::data(reading)));
-        shown.prepend(cell(rig.model(), modules - 1, 6));
-        QCOMPARE(shown.join(' '), result);
+        const std::tuple<int, int, int, bool, const char *> examples[] = { // units, modules, speed, armed
+            {1, 1, 95, true, "9.5 10"}, {1, 1, 94, true, "9.4"}, {1, 1, 95, false, "9.5"}, {1, 1, 123, true, "12.3 12"},
+            {0, 1, 49, true, "9.52 10"}, {1, 2, 95, true, "9.5 10"}};
+        for (const auto &[windUnits, modules, windSpeed, armed, result] : examples) {
+            ModelRig rig(windUnits);
+            QVERIFY(rig.loadAndStop(QList<qint64>({first, second}).mid(0, modules)));
+            QVERIFY(rig.startRunning());
+            rig.model().setHighWindAlertActive(armed);
+            QStringList shown;
+            QObject::connect(&rig.model(), &Model::highWindAlertDetected, [&](int a) { shown << QString::number(a); });
+            ModuleBytes::DataFields reading;
+            reading.windSpeed = windSpeed;
+            QVERIFY(rig.deliverFrom(modules == 1 ? first : second, ModuleBytes::data(reading)));
+            shown.prepend(cell(rig.model(), modules - 1, 6));
+            QCOMPARE(shown.join(' '), QString(result));
+        }
     }
 
     void stoppedModules()
