@@ -41,11 +41,10 @@ SimulatedModule::Settings module(char kind, const char *id, Fault fault = Fault:
 
 using TestSupport::waitUntil;
 
-
-QByteArray word(double fullScaleValue)
+// A compass sample word in hexadecimal; full scale is 2.
+QByteArray word(double value)
 {
-    const qint16 value = qint16(std::lround(fullScaleValue / 2.0 * 32767.0));
-    return QByteArray::number(quint16(value), 16).toUpper().rightJustified(4, '0');
+    return QByteArray::number(quint16(qint16(std::lround(value / 2 * 32767))), 16).toUpper().rightJustified(4, '0');
 }
 
 // Records of samples offset + shape u for directions u spread evenly over the sphere; every
@@ -105,8 +104,7 @@ private:
     {
         QVERIFY(waitUntil([this] { return model->hasOutcome(); }));
         QCOMPARE(model->lastCalibrationSucceeded(), success);
-        QCOMPARE(model->outcomeTitle(), success ? QStringLiteral("Calibration Succeeded")
-                                                : QStringLiteral("Calibration Failed"));
+        QCOMPARE(model->outcomeTitle(), QString(success ? "Calibration Succeeded" : "Calibration Failed"));
         QCOMPARE(model->outcomeMessage(), message);
         QVERIFY(!model->canCalibrate() && !model->canAcquire() && !model->showsProgress());
         model->acknowledgeOutcome();
@@ -385,13 +383,10 @@ private slots:
         QCOMPARE(line.parse({"ventrolla-sim", "--modules", "5", "--compass-wait", "2000", "--silent-calibration",
                              "TX0002", "--calibration-error", "TX0003", "--wrong-reference", "TX0004",
                              "--short-compass", "TX0005"}), SimulatorCommandLine::Outcome::Run);
-        const QList<SimulatedModule::Settings> m = line.settings().modules;
-        const QList<Fault> faults = {Fault::None, Fault::Silent, Fault::Error, Fault::WrongReference, Fault::None};
-        for (int i = 0; i < 5; ++i) {
-            QCOMPARE(m[i].calibrationFault, faults[i]);
-            QCOMPARE(m[i].compassSamples, i == 4 ? 600 : 1000);
-            QCOMPARE(m[i].compassWaitMs, 2000);
-        }
+        QString seen; // each module's fault (none, silent, error, wrong reference), compass samples and wait
+        for (const SimulatedModule::Settings &m : line.settings().modules)
+            seen += QString("%1/%2/%3 ").arg(int(m.calibrationFault)).arg(m.compassSamples).arg(m.compassWaitMs);
+        QCOMPARE(seen, QStringLiteral("0/1000/2000 1/1000/2000 2/1000/2000 3/1000/2000 0/600/2000 "));
         QCOMPARE(line.parse({"ventrolla-sim", "--short-compass", "NOBODY"}), SimulatorCommandLine::Outcome::Error);
     }
 
