@@ -106,37 +106,30 @@ private slots:
         dir = std::make_unique<QTemporaryDir>();
     }
 
-    void linesHoldEveryColumn_data()
-    {
-        QTest::addColumn<int>("windUnits");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QByteArray>("columns");
-        QTest::newRow("no modules") << 0 << 0 << QByteArray();
-        QTest::newRow("one module, knots") << 0 << 1 << knots;
-        const QByteArray metres = QByteArray(knots).replace("knots", "m/s");
-        QTest::newRow("three modules, m/s") << 1 << 3 << metres + metres + metres;
-    }
-
+    // No modules, one in knots, three in m/s: the log's header names each module's columns, and
+    // every data set is a line of the log and of the stream with all of them.
     void linesHoldEveryColumn()
     {
-        QFETCH(int, windUnits);
-        QFETCH(int, count);
-        QFETCH(QByteArray, columns);
-        Model model(windUnits, 0, false, false, false, false);
-        addModules(model, count);
-        LogFile log(&model);
-        ServerOutput server(&model);
-        QVERIFY(log.begin(path("run.csv")) && log.isOpen());
-        QCOMPARE(readAll(path("run.csv")), header + columns + "\n");
-        QVERIFY(server.isListening() && server.errorString().isEmpty());
-        auto client = connectClient(server);
-        QVERIFY(client);
-        model.emitDataSetReady(at(9, 5, 7));
-        model.emitDataSetReady(at(23, 59, 59));
-        QCOMPARE(readAll(path("run.csv")), header + columns + "\n09:05:07," + fields(count) + "\n23:59:59,"
-                                               + fields(count) + "\n");
-        QCOMPARE(nextLine(*client), "09:05:07" + fields(count, '\t') + "\n");
-        QCOMPARE(nextLine(*client), "23:59:59" + fields(count, '\t') + "\n");
+        const std::pair<int, int> cases[] = {{0, 0}, {0, 1}, {1, 3}}; // wind units, modules
+        for (const auto &[windUnits, count] : cases) {
+            Model model(windUnits, 0, false, false, false, false);
+            addModules(model, count);
+            LogFile log(&model);
+            ServerOutput server(&model);
+            const QString run = path(QStringLiteral("run%1.csv").arg(count));
+            QVERIFY(log.begin(run) && log.isOpen());
+            const QByteArray columns = QByteArray(knots).replace("knots", windUnits ? "m/s" : "knots").repeated(count);
+            QCOMPARE(readAll(run), header + columns + "\n");
+            QVERIFY(server.isListening() && server.errorString().isEmpty());
+            auto client = connectClient(server);
+            QVERIFY(client);
+            model.emitDataSetReady(at(9, 5, 7));
+            model.emitDataSetReady(at(23, 59, 59));
+            QCOMPARE(readAll(run), header + columns + "\n09:05:07," + fields(count) + "\n23:59:59," + fields(count)
+                                       + "\n");
+            QCOMPARE(nextLine(*client), "09:05:07" + fields(count, '\t') + "\n");
+            QCOMPARE(nextLine(*client), "23:59:59" + fields(count, '\t') + "\n");
+        }
     }
 
     void logCommentsXDataAndPause()
