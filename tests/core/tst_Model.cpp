@@ -1,7 +1,6 @@
-// The model: its settings and port, the configuration of the base station's radio, the bytes of
-// every command to a flight module; acquiring, stopping, starting and running. The test plays the
-// base station and the flight modules on the far side of a pseudo-terminal and gives the timer
-// ticks by hand.
+// The model: its settings and port, the configuration of the base station's radio, every command
+// to a flight module, acquiring, stopping, starting and running. The test plays the base station
+// and the modules on the far side of a pseudo-terminal and gives the timer ticks by hand.
 
 #include "ModelHarness.h"
 #include "TestSupport.h"
@@ -111,20 +110,19 @@ private slots:
     {
         QTest::addColumn<int>("answering"); // index of the rate the radio answers at
         QTest::addColumn<QString>("answers"); // '|' for each carriage return
-        QTest::addColumn<quint32>("high");    // 0: the configuration fails
-        QTest::addColumn<quint32>("low");
+        QTest::addColumn<quint64>("address"); // the radio's, high and low halves; 0: the configuration fails
         const QString good = "OK|OK|OK|OK|12AB00|40B1C2D3|OK|OK|";
-        QTest::newRow("57600") << 0 << good << 0x12AB00u << 0x40B1C2D3u;
-        QTest::newRow("9600") << 1 << good << 0x12AB00u << 0x40B1C2D3u;
-        QTest::newRow("115200") << 2 << good << 0x12AB00u << 0x40B1C2D3u;
-        QTest::newRow("silent") << 3 << good << 0u << 0u;
-        QTest::newRow("top, lower case") << 0 << "OK|OK|OK|OK|ffffffff|FFFFFFFF|OK|OK|" << 0xFFFFFFFFu << 0xFFFFFFFFu;
-        QTest::newRow("error for the fourth OK") << 0 << "OK|OK|OK|ERROR|12AB00|40B1C2D3|OK|OK|" << 0u << 0u;
-        QTest::newRow("high half not hexadecimal") << 0 << "OK|OK|OK|OK|12AG00|40B1C2D3|OK|OK|" << 0u << 0u;
-        QTest::newRow("low half wider than 32 bits") << 0 << "OK|OK|OK|OK|12AB00|100000000|OK|OK|" << 0u << 0u;
-        QTest::newRow("one answer missing") << 0 << "OK|OK|OK|OK|12AB00|40B1C2D3|OK|" << 0u << 0u;
-        QTest::newRow("one answer too many") << 0 << "OK|OK|OK|OK|12AB00|40B1C2D3|OK|OK|OK|" << 0u << 0u;
-        QTest::newRow("last answer not ended") << 0 << "OK|OK|OK|OK|12AB00|40B1C2D3|OK|OK" << 0u << 0u;
+        QTest::newRow("57600") << 0 << good << 0x12AB0040B1C2D3ull;
+        QTest::newRow("9600") << 1 << good << 0x12AB0040B1C2D3ull;
+        QTest::newRow("115200") << 2 << good << 0x12AB0040B1C2D3ull;
+        QTest::newRow("silent") << 3 << good << 0ull;
+        QTest::newRow("top, lower case") << 0 << "OK|OK|OK|OK|ffffffff|FFFFFFFF|OK|OK|" << ~0ull;
+        QTest::newRow("error for the fourth OK") << 0 << "OK|OK|OK|ERROR|12AB00|40B1C2D3|OK|OK|" << 0ull;
+        QTest::newRow("high half not hexadecimal") << 0 << "OK|OK|OK|OK|12AG00|40B1C2D3|OK|OK|" << 0ull;
+        QTest::newRow("low half wider than 32 bits") << 0 << "OK|OK|OK|OK|12AB00|100000000|OK|OK|" << 0ull;
+        QTest::newRow("one answer missing") << 0 << "OK|OK|OK|OK|12AB00|40B1C2D3|OK|" << 0ull;
+        QTest::newRow("one answer too many") << 0 << "OK|OK|OK|OK|12AB00|40B1C2D3|OK|OK|OK|" << 0ull;
+        QTest::newRow("last answer not ended") << 0 << "OK|OK|OK|OK|12AB00|40B1C2D3|OK|OK" << 0ull;
     }
 
     // At each rate: "+++" after a second of silence, three seconds for the "OK", then the next
@@ -134,8 +132,7 @@ private slots:
     {
         QFETCH(int, answering);
         QFETCH(QString, answers);
-        QFETCH(quint32, high);
-        QFETCH(quint32, low);
+        QFETCH(quint64, address);
         ModelRig rig;
         const auto progress = [&] { return rig.model().states().configuring->configurationProgress(); };
         QVERIFY(rig.open());
@@ -186,12 +183,12 @@ private slots:
         QVERIFY(rig.deliver(reply.mid(12)));
         rig.tick(start + 3100);
         rig.tick(start + 3100);
-        if (high) {
+        if (address) {
             QCOMPARE(rig.stateName(), QStringLiteral("Acquiring"));
             QCOMPARE(progress(), 100);
             QCOMPARE(rig.pty().slaveBaudRate(), 57600);
-            QCOMPARE(rig.model().baseStationAddressHigh(), high);
-            QCOMPARE(rig.model().baseStationAddressLow(), low);
+            const Model &model = rig.model();
+            QCOMPARE(quint64(model.baseStationAddressHigh()) << 32 | model.baseStationAddressLow(), address);
             return;
         }
         QVERIFY(rig.model().isConfiguring());
