@@ -1,11 +1,8 @@
 // The link layer: API frames taken apart and built byte for byte, the module messages inside them,
-// what flight modules make of their messages, their saved records, the list that numbers them; and
-// byte streams through the frame parser into a module list. The recorded captures of the data
-// folder are replayed delivery by delivery, and the list's signals compared with the expected ones
-// recorded beside each stream (tools/golden writes both). Long seeded streams mix intact frames
-// with damaged frames and noise, cut into random deliveries: whatever precedes it, every intact
-// frame must come out of the parser once and in order, and every intact module message inside
-// them must reach its module.
+// flight modules, their saved records and the list that numbers them. Recorded captures are replayed
+// delivery by delivery against the list's signals recorded beside them (tools/golden writes both).
+// Long seeded streams mix intact frames with damaged ones and noise, cut into random deliveries:
+// every intact frame must come out once and in order, and every intact message reach its module.
 
 #include "ModuleBytes.h"
 #include "TestSupport.h"
