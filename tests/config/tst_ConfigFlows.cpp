@@ -373,7 +373,8 @@ private slots:
         QCOMPARE(model->indoorStatusText(), QStringLiteral("OFF"));
     }
 
-    void simulatorFaultOptions()
+    // The simulator's fault options, and what its GPS modules report.
+    void simulatorOptionsAndGps()
     {
         SimulatorCommandLine line;
         QCOMPARE(line.parse({"ventrolla-sim", "--modules", "5", "--compass-wait", "2000", "--silent-calibration",
@@ -384,12 +385,9 @@ private slots:
             seen += QString("%1/%2/%3 ").arg(int(m.calibrationFault)).arg(m.compassSamples).arg(m.compassWaitMs);
         QCOMPARE(seen, QStringLiteral("0/1000/2000 1/1000/2000 2/1000/2000 3/1000/2000 0/600/2000 "));
         QCOMPARE(line.parse({"ventrolla-sim", "--short-compass", "NOBODY"}), SimulatorCommandLine::Outcome::Error);
-    }
 
-    // A simulated GPS module's Data contents: at one second it has no time for its GPS receiver's
-    // position, course and speed.
-    void simulatedGpsModule()
-    {
+        // A simulated GPS module's Data contents: at one second it has no time for its GPS
+        // receiver's position, course and speed.
         const std::pair<int, int> intervals[] = {{1, 0xE4}, {2, 0xFF}, {12, 0xFF}}; // code, contents flags
         for (const auto &[intervalCode, contents] : intervals) {
             // Fast enough for a report within a few milliseconds at any of these intervals.

@@ -83,8 +83,6 @@ private slots:
         ModelRig rig;
         Model &model = rig.model();
         QCOMPARE(model.serialPort()->portName(), QStringLiteral("COM1"));
-        QCOMPARE(model.highWindThreshold(), 10);
-        QVERIFY(!model.isHighWindAlertActive());
         QSignalSpy lost(&model, &Model::baseStationLost);
         QVERIFY(model.setPortName(QStringLiteral("/nonexistent/ttyVENTROLLA")));
         QVERIFY(!model.openPort() && !model.isPendingStateSet());
