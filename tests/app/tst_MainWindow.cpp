@@ -210,20 +210,17 @@ private slots:
         model->states().acquiring->enter();
         QVERIFY(dialog->isVisible());
         auto *table = dialog->findChild<QTableView *>(QStringLiteral("tableView"));
-        QVERIFY(!table->isColumnHidden(0));
-        QVERIFY(table->isColumnHidden(1) && table->isColumnHidden(13));
+        QVERIFY(!table->isColumnHidden(0) && table->isColumnHidden(1) && table->isColumnHidden(13));
 
         // Acquisition for the configuration window is not this dialog's.
-        model->setConfigMode(1);
-        model->emitStatusChanged();
-        QVERIFY(!dialog->isVisible());
-        model->setConfigMode(0);
-        model->emitStatusChanged();
-        QVERIFY(dialog->isVisible());
+        for (const int mode : {1, 0}) {
+            model->setConfigMode(mode);
+            model->emitStatusChanged();
+            QCOMPARE(dialog->isVisible(), mode == 0);
+        }
 
         QTest::keyClick(dialog, Qt::Key_Escape);
-        QVERIFY(!model->isAcquiring());
-        QVERIFY(!dialog->isVisible());
+        QVERIFY(!model->isAcquiring() && !dialog->isVisible());
     }
 
     // Begin, pause and stop a log from the Log menu, its panel and actions at each step; comments

@@ -132,8 +132,7 @@ private slots:
 
         // In configuration mode the port leads through the radio's configuration into an
         // acquisition that adopts every module on its CalibReady, without starting it.
-        QVERIFY(model->openPort());
-        QVERIFY(model->isConfiguring());
+        QVERIFY(model->openPort() && model->isConfiguring());
         QTRY_VERIFY_WITH_TIMEOUT(in(states().acquiringCalib), 5000);
         QVERIFY(model->isAcquiring() && model->showsProgress() && !model->canAcquire());
         QCOMPARE(model->progressText(), QStringLiteral("Searching for new modules..."));
@@ -218,8 +217,7 @@ private slots:
             QVERIFY((calibrator.offset().cast<double>() - offset).norm() < 1e-3);
             const Eigen::Matrix3d product = calibrator.correction().cast<double>() * shape;
             QVERIFY((product - Eigen::Matrix3d::Identity()).norm() < 1e-3);
-            QVERIFY(std::abs(results.meanMagnitude - 1) < 1e-3);
-            QVERIFY(results.meanDeviation < 1e-3);
+            QVERIFY(std::abs(results.meanMagnitude - 1) < 1e-3 && results.meanDeviation < 1e-3);
         }
 
         // The order of the values is checked by the simulated module, which takes a solution
@@ -266,8 +264,7 @@ private slots:
         QVERIFY(in(states().calibrationDelay));
         QCOMPARE(model->progressValue(), 99);
         tickAt(start, 9900);
-        QVERIFY(in(states().calibratingCompass));
-        QVERIFY(model->isCalibrating());
+        QVERIFY(in(states().calibratingCompass) && model->isCalibrating());
 
         const int samples = simulator->module(row)->settings().compassSamples;
         if (waitsForTimeLimit) {

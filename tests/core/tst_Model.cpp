@@ -93,8 +93,7 @@ private slots:
         model.setDataInterval(9);
         QCOMPARE(model.dataInterval(), 2);
         rig.pty().closeMaster();
-        QVERIFY(lost.wait(2000));
-        QVERIFY(!model.serialPort()->isOpen());
+        QVERIFY(lost.wait(2000) && !model.serialPort()->isOpen());
         // The port does not keep reporting its error, and Acquire opens it again once the
         // device is back.
         QTest::qWait(50);
@@ -352,8 +351,7 @@ private slots:
         rig.invoke("onTimeoutTimer");
         QCOMPARE(rig.stateName(), QStringLiteral("Stopped"));
         rig.invoke("onStopTimer");
-        QVERIFY(!model.timers().stop.isActive());
-        QVERIFY(rig.wroteNothing());
+        QVERIFY(!model.timers().stop.isActive() && rig.wroteNothing());
     }
 
     // Acquire from Stopped tells the known modules the interval first, as a run does, then looks
@@ -399,8 +397,7 @@ private slots:
         QFETCH(QString, steps);
         QFETCH(QString, sets);
         ModelRig rig;
-        QVERIFY(rig.loadAndStop(QList<qint64>({first, second}).mid(0, modules)));
-        QVERIFY(rig.startRunning());
+        QVERIFY(rig.loadAndStop(QList<qint64>({first, second}).mid(0, modules)) && rig.startRunning());
         QStringList announced;
         QObject::connect(&rig.model(), &Model::dataSetReady, [&](const QDateTime &time) {
             QStringList rows;
@@ -443,8 +440,7 @@ private slots:
             {0, 1, 49, true, "9.52 10"}, {1, 2, 95, true, "9.5 10"}};
         for (const auto &[windUnits, modules, windSpeed, armed, result] : examples) {
             ModelRig rig(windUnits);
-            QVERIFY(rig.loadAndStop(QList<qint64>({first, second}).mid(0, modules)));
-            QVERIFY(rig.startRunning());
+            QVERIFY(rig.loadAndStop(QList<qint64>({first, second}).mid(0, modules)) && rig.startRunning());
             rig.model().setHighWindAlertActive(armed);
             QStringList shown;
             QObject::connect(&rig.model(), &Model::highWindAlertDetected, [&](int a) { shown << QString::number(a); });

@@ -99,8 +99,7 @@ private slots:
         model.setClock([&wall] { return wall.elapsed() * 20; });
         ProgressDialog dialog(&model);
         model.setPortName(radio.portName());
-        QVERIFY(model.openPort());
-        QVERIFY(dialog.isVisible());
+        QVERIFY(model.openPort() && dialog.isVisible());
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Configuring base station"));
         auto *bar = dialog.findChild<QProgressBar *>(QStringLiteral("progressBar"));
         QTRY_VERIFY(bar->value() > 0);
@@ -111,8 +110,7 @@ private slots:
         QCOMPARE(seen.text, QStringLiteral("Configuration failed!\nMake sure base station is "
                                            "turned on and try again."));
         QCOMPARE(seen.icon, QMessageBox::Warning);
-        QVERIFY(!dialog.isVisible());
-        QVERIFY(model.canOpenPort());
+        QVERIFY(!dialog.isVisible() && model.canOpenPort());
     }
 };
 
