@@ -328,36 +328,23 @@ private slots:
         }
     }
 
-    void storedAxesNeverBreakTheGrid_data()
-    {
-        QTest::addColumn<int>("graph");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("rows");
-
-        const int altitude = AltitudeGraph, pressure = PressureGraph;
-        const QString independentPressure = QStringLiteral("independentPressure");
-        QTest::newRow("no intervals") << altitude << "independentAltitude" << "0,500,0,10000,0" << 2;
-        QTest::newRow("negative intervals") << pressure << independentPressure << "800,900,10,1500,-2" << 2;
-        QTest::newRow("minimum 0") << pressure << independentPressure << "0,900,0,1500,5" << 0;
-        QTest::newRow("99999999 intervals") << pressure << independentPressure << "800,900,10,1500,99999999" << 1001;
-        QTest::newRow("no dependent intervals") << altitude << "temperature" << "-20,40,-100,100,0" << 6;
-    }
-
+    // Stored axes, hand-edited or corrupt, never break the grid: the key, its text and the count of
+    // horizontal grid lines (a pressure axis from 0 has none; the count of intervals is capped).
     void storedAxesNeverBreakTheGrid()
     {
-        QFETCH(int, graph);
-        QFETCH(QString, key);
-        QFETCH(QString, text);
-        QFETCH(int, rows);
-        QSettings().setValue(QStringLiteral("Axes/") + key, text);
-        Rig rig(Graph(graph), twoModules);
-
-        QCOMPARE(rig.gridLines(true).size(), rows);
-        QVERIFY(rig.gridLines(false).size() >= 2);
-        const QRectF bounds = rig.scene->itemsBoundingRect();
-        QVERIFY(std::isfinite(bounds.width()) && std::isfinite(bounds.height()));
-        QCOMPARE(rig.labels(Qt::blue).last(), QStringLiteral("100")); // each axis to its maximum
+        const std::tuple<const char *, const char *, int> stored[] = {{"independentAltitude", "0,500,0,10000,0", 2},
+            {"independentPressure", "800,900,10,1500,-2", 2}, {"independentPressure", "0,900,0,1500,5", 0},
+            {"independentPressure", "800,900,10,1500,99999999", 1001}, {"temperature", "-20,40,-100,100,0", 6}};
+        for (const auto &[key, text, rows] : stored) {
+            TestSupport::clearSettings();
+            QSettings().setValue(QStringLiteral("Axes/") + key, text);
+            Rig rig(qstrcmp(key, "independentPressure") ? AltitudeGraph : PressureGraph, twoModules);
+            QCOMPARE(rig.gridLines(true).size(), rows);
+            QVERIFY(rig.gridLines(false).size() >= 2);
+            const QRectF bounds = rig.scene->itemsBoundingRect();
+            QVERIFY(std::isfinite(bounds.width()) && std::isfinite(bounds.height()));
+            QCOMPARE(rig.labels(Qt::blue).last(), QStringLiteral("100")); // each axis to its maximum
+        }
     }
 
     // The plot for the view's aspect ratio (a ratio that is no number, infinite or 0 leaves a square
