@@ -174,51 +174,38 @@ private slots:
         QVERIFY(!window.isVisible() && window.isForceClosing() && closing.count() == 2);
     }
 
-    void inputDialogs_data()
-    {
-        QTest::addColumn<QString>("dialog");
-        QTest::addColumn<QStringList>("texts"); // typed into the input fields in form order
-        QTest::addColumn<int>("value");         // -1: not accepted
-        QTest::newRow("cup") << "cup" << QStringList{"0.999", "0.99"} << 999 * 1000 + 99;
-        QTest::newRow("cup, empty slope") << "cup" << QStringList{"", "0.5"} << -1;
-        QTest::newRow("21.50 C") << "temperature" << QStringList{"21.50"} << 29465;
-        QTest::newRow("-273.15 C") << "temperature" << QStringList{"-273.15"} << 0;
-        QTest::newRow("382.00 C") << "temperature" << QStringList{"382.00"} << 65515;
-        QTest::newRow("no temperature") << "temperature" << QStringList{""} << -1;
-        QTest::newRow("Beta as it opens") << "beta" << QStringList{} << 3068;
-        QTest::newRow("Beta 65535") << "beta" << QStringList{"65535"} << 65535;
-        QTest::newRow("no Beta") << "beta" << QStringList{""} << -1;
-        QTest::newRow("password") << "password" << QStringList{" 7319 "} << 0;
-        QTest::newRow("wrong password") << "password" << QStringList{"7318"} << -1;
-    }
-
+    // What each calibration dialog makes of the texts typed into its fields in form order; -1: it
+    // refuses them and stays open.
     void inputDialogs()
     {
-        QFETCH(QString, dialog);
-        QFETCH(QStringList, texts);
-        QFETCH(int, value);
-        CupAnemometerCalibDialog cup;
-        ThermistorCalibTempDialog temperature;
-        ThermistorBetaDialog beta;
-        ThermistorBetaPasswordDialog password;
-        const QHash<QString, QPair<QDialog *, std::function<int()>>> dialogs = {
-            {"cup", {&cup, [&] { return cup.slope() * 1000 + cup.offset(); }}},
-            {"temperature", {&temperature, [&] { return int(temperature.temperature()); }}},
-            {"beta", {&beta, [&] { return int(beta.beta()); }}},
-            {"password", {&password, [] { return 0; }}}};
-        QDialog *d = dialogs[dialog].first;
-        d->show();
-        const QList<QLineEdit *> fields = d->findChildren<QLineEdit *>();
-        for (int i = 0; i < texts.size(); ++i) {
-            fields[i]->selectAll();
-            fields[i]->del();
-            QTest::keyClicks(fields[i], texts[i]);
+        const std::tuple<QString, QStringList, int> examples[] = {{"cup", {"0.999", "0.99"}, 999 * 1000 + 99},
+            {"cup", {"", "0.5"}, -1}, {"temperature", {"21.50"}, 29465}, {"temperature", {"-273.15"}, 0},
+            {"temperature", {"382.00"}, 65515}, {"temperature", {""}, -1}, {"beta", {}, 3068}, // as it opens
+            {"beta", {"65535"}, 65535}, {"beta", {""}, -1}, {"password", {" 7319 "}, 0}, {"password", {"7318"}, -1}};
+        for (const auto &[dialog, texts, value] : examples) {
+            CupAnemometerCalibDialog cup;
+            ThermistorCalibTempDialog temperature;
+            ThermistorBetaDialog beta;
+            ThermistorBetaPasswordDialog password;
+            const QHash<QString, QPair<QDialog *, std::function<int()>>> dialogs = {
+                {"cup", {&cup, [&] { return cup.slope() * 1000 + cup.offset(); }}},
+                {"temperature", {&temperature, [&] { return int(temperature.temperature()); }}},
+                {"beta", {&beta, [&] { return int(beta.beta()); }}},
+                {"password", {&password, [] { return 0; }}}};
+            QDialog *d = dialogs[dialog].first;
+            d->show();
+            const QList<QLineEdit *> fields = d->findChildren<QLineEdit *>();
+            for (int i = 0; i < texts.size(); ++i) {
+                fields[i]->selectAll();
+                fields[i]->del();
+                QTest::keyClicks(fields[i], texts[i]);
+            }
+            QCOMPARE(fields[0]->echoMode(), dialog == "password" ? QLineEdit::Password : QLineEdit::Normal);
+            clickButton(d, QDialogButtonBox::Ok);
+            QCOMPARE(d->result() == QDialog::Accepted, value >= 0);
+            const int made = d->isVisible() ? -1 : dialogs[dialog].second();
+            QCOMPARE(dialog + ' ' + QString::number(made), dialog + ' ' + QString::number(value));
         }
-        QCOMPARE(fields[0]->echoMode(), dialog == "password" ? QLineEdit::Password : QLineEdit::Normal);
-        clickButton(d, QDialogButtonBox::Ok);
-        QCOMPARE(d->result() == QDialog::Accepted, value >= 0);
-        QCOMPARE(d->isVisible(), value < 0);
-        QCOMPARE(d->isVisible() ? -1 : dialogs[dialog].second(), value);
     }
 
     // Green to yellow to red as the distortion goes from 0 to 12.5 to 25 %.
