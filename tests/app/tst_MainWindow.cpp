@@ -149,40 +149,37 @@ private slots:
 
     void actionsAndStatusFollowTheState_data()
     {
-        QTest::addColumn<QString>("state"); // with a module in the table from Stopped on
-        QTest::addColumn<bool>("saved");
-        QTest::addColumn<bool>("armed");
-        // Acquire, Run, Stop, Data Interval, Acquire and Configure, Reset, Load Saved, Clear
-        // Saved, Activate, Deactivate.
+        // The row's name is the state (with a module in the table from Stopped on), and whether
+        // modules are saved or the alert armed. Enabled: Acquire, Run, Stop, Data Interval, Acquire
+        // and Configure, Reset, Load Saved, Clear Saved, Activate, Deactivate.
         QTest::addColumn<QString>("enabled");
         QTest::addColumn<QString>("status"); // the colour of the light, then the text
-        QTest::newRow("unconfigured") << "unconfigured" << false << false << "1001100010" << "grey Not Ready";
-        QTest::newRow("unconfigured, saved") << "unconfigured" << true << false << "1001100110" << "grey Not Ready";
-        QTest::newRow("configuring") << "configuring" << false << false << "0000000010" << "grey Not Ready";
-        QTest::newRow("unacquired, saved") << "unacquired" << true << false << "1000101110" << "grey Not Ready";
-        QTest::newRow("acquiring") << "acquiring" << false << false << "0000000010" << "grey Not Ready";
-        QTest::newRow("stopped") << "stopped" << false << false << "1101110010" << "red Stopped";
-        QTest::newRow("stopped, armed") << "stopped" << false << true << "1101110001" << "red Stopped";
-        QTest::newRow("starting") << "starting" << false << false << "0000000010" << "yellow Starting";
-        QTest::newRow("running") << "running" << false << false << "0010000010" << "green Running";
-        QTest::newRow("stopping") << "stopping" << false << false << "0000000010" << "yellow Stopping";
+        QTest::newRow("unconfigured") << "1001100010" << "grey Not Ready";
+        QTest::newRow("unconfigured, saved") << "1001100110" << "grey Not Ready";
+        QTest::newRow("configuring") << "0000000010" << "grey Not Ready";
+        QTest::newRow("unacquired, saved") << "1000101110" << "grey Not Ready";
+        QTest::newRow("acquiring") << "0000000010" << "grey Not Ready";
+        QTest::newRow("stopped") << "1101110010" << "red Stopped";
+        QTest::newRow("stopped, armed") << "1101110001" << "red Stopped";
+        QTest::newRow("starting") << "0000000010" << "yellow Starting";
+        QTest::newRow("running") << "0010000010" << "green Running";
+        QTest::newRow("stopping") << "0000000010" << "yellow Stopping";
     }
 
     void actionsAndStatusFollowTheState()
     {
-        QFETCH(QString, state);
-        QFETCH(bool, saved);
-        QFETCH(bool, armed);
         QFETCH(QString, enabled);
         QFETCH(QString, status);
-        if (saved)
+        const QString row = QString::fromLatin1(QTest::currentDataTag());
+        const QString state = row.section(',', 0, 0);
+        if (row.endsWith(QLatin1String("saved")))
             QSettings().setValue(QStringLiteral("FlightModuleList/records"), savedRecord("SND1", 0x0013A20000000001));
         auto window = openWindow();
         Model *model = modelOf(*window);
         QCOMPARE(labelText(*window, "intervalText"), QStringLiteral("Interval: 2 seconds"));
         if (QStringList({"stopped", "starting", "running", "stopping"}).contains(state))
             model->appendModule(new FlightModule(0x0013A20000000100, 0, 0));
-        model->setHighWindAlertActive(armed);
+        model->setHighWindAlertActive(row.endsWith(QLatin1String("armed")));
         const Model::States &states = model->states();
         for (State *candidate : QList<State *>{states.unconfigured, states.configuring, states.unacquired,
                                                states.acquiring, states.stopped, states.starting, states.running,
