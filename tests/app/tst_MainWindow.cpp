@@ -299,8 +299,7 @@ private slots:
         window.reset();
         QSettings settings;
         QCOMPARE(settings.value(QStringLiteral("MainWindow/activeTab")).toInt(), 2);
-        QCOMPARE(settings.value(QStringLiteral("LogFile/directory")).toString(),
-                 QDir(folder).absolutePath());
+        QCOMPARE(settings.value(QStringLiteral("LogFile/directory")).toString(), QDir(folder).absolutePath());
     }
 
     // The threshold dialog offers a cancelled value again. The alert sounds (silently, without an

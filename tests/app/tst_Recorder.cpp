@@ -211,14 +211,10 @@ private slots:
     {
         // Bad usage and an unknown port fail at once, without a base station.
         const QString noPort = root.path() + QStringLiteral("/no-such-port");
-        const std::pair<QStringList, int> quick[] = {
-            {{"--interval", "1"}, 2},
-            {{"--port", "/dev/null", "--interval", "30"}, 2},
-            {{"--port", "/dev/null", "--wind-units", "furlongs"}, 2},
-            {{"--port", "/dev/null", "extra"}, 2},
-            {{"--port", "/dev/null", "--modules", "1001"}, 2},
-            {{"--port", noPort, "--modules", "1000"}, 3},
-        };
+        const std::pair<QStringList, int> quick[] = {{{"--interval", "1"}, 2},
+            {{"--port", "/dev/null", "--interval", "30"}, 2}, {{"--port", "/dev/null", "--wind-units", "furlongs"}, 2},
+            {{"--port", "/dev/null", "extra"}, 2}, {{"--port", "/dev/null", "--modules", "1001"}, 2},
+            {{"--port", noPort, "--modules", "1000"}, 3}};
         for (const auto &[arguments, status] : quick) {
             Run *run = newRun();
             run->startRaw(arguments);
