@@ -119,16 +119,13 @@ void connectEvents(FlightModuleList &list, QStringList &events, QObject *context
     });
     QObject::connect(&list, &L::extThermCalOk, context,
                      [add](int n, quint16 echo) { add("extThermCalOk", n, QStringLiteral("echo=%1").arg(echo)); });
-    const std::pair<void (L::*)(int), const char *> plain[] = {
-        {&L::calibReady, "calibReady"},         {&L::calibDataCompass, "calibDataCompass"},
-        {&L::calibOk, "calibOk"},               {&L::calibErr, "calibErr"},
+    const std::pair<void (L::*)(int), const char *> plain[] = {{&L::calibReady, "calibReady"},
+        {&L::calibDataCompass, "calibDataCompass"}, {&L::calibOk, "calibOk"}, {&L::calibErr, "calibErr"},
         {&L::calibDonePitot, "calibDonePitot"}, {&L::calibCupOk, "calibCupOk"},
-        {&L::intThermCalDone, "intThermCalDone"}, {&L::changeBetaOk, "changeBetaOk"},
-    };
+        {&L::intThermCalDone, "intThermCalDone"}, {&L::changeBetaOk, "changeBetaOk"}};
     for (const auto &[signal, name] : plain)
         QObject::connect(&list, signal, context, [add, name = name](int n) { add(name, n); });
 }
-
 
 const qint64 moduleAddresses[] = {0x0013A20040000001LL, 0x0013A20040000002LL, 0x0013A2004000007ELL};
 constexpr int moduleCount = 3;
