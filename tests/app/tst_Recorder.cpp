@@ -42,9 +42,10 @@ struct Run
     bool startSim(int modules, const QStringList &more = {})
     {
         sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // A short guard time leaves the configuration most of its three seconds for a slow machine.
         start(sim, VENTROLLA_SIM_PROGRAM, QStringList{"--modules", QString::number(modules), "--power-on-delay", "0",
-                                                      "--power-on-interval", "50", "--speed", "10", "--start-time",
-                                                      "2024-05-01T10:00:00Z"} + more);
+                                                      "--power-on-interval", "50", "--speed", "10", "--guard-time", "300",
+                                                      "--start-time", "2024-05-01T10:00:00Z"} + more);
         waitUntil([this] { return sim.canReadLine(); }, 10000);
         port = QString::fromLocal8Bit(sim.readLine()).trimmed();
         return port.startsWith('/');
