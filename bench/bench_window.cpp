@@ -23,10 +23,12 @@
 #include "output/LogFile.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QLocalSocket>
 #include <QMutex>
+#include <QSettings>
 #include <QSplitter>
 #include <QStringList>
 #include <QTabWidget>
@@ -199,6 +201,10 @@ int main(int argc, char **argv)
     if (port.isEmpty())
         return finish(1, "no pseudo-terminal");
 
+    // The log goes where the log file dialog points, as when a user chooses it there.
+    const QString logDirectory = home.filePath(QStringLiteral("soundings"));
+    QDir().mkpath(logDirectory);
+    QSettings().setValue(QStringLiteral("LogFile/directory"), logDirectory);
     WindowDriver driver({});
     driver.speedUpConfiguration(4);
     MainWindow &window = driver.window();
@@ -235,7 +241,7 @@ int main(int argc, char **argv)
         return finish(1, "not every module was acquired");
     model.setDataInterval(1); // every second
     if (!tableOnly) {
-        if (!window.findChild<LogFile *>()->begin(home.filePath(QStringLiteral("sounding.csv"))))
+        if (!window.findChild<LogFile *>()->begin(logDirectory + QStringLiteral("/sounding.csv")))
             return finish(1, "the log could not be begun");
         QMetaObject::invokeMethod(&anchor, [&] {
             streamClient = new QLocalSocket;
