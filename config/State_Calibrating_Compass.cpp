@@ -46,8 +46,7 @@ void State_Calibrating_Compass::handleCalibDataMessage(int moduleNumber)
         const QByteArray &text = module->takeCalibData();
         sampleCount += model->compassCalibrator()->addSamples(text.constData(), text.size());
     }
-    // Past 1000 samples the bar stays full.
-    progress = qMin(sampleCount / 10, 100);
+    progress = sampleCount / 10; // 100 at 1000 samples, when the fit starts
 
     if (sampleCount >= fitSampleCount) {
         if (!startFit())

@@ -426,7 +426,7 @@ void DataGraphScene::placeItems()
 
 QString DataGraphScene::tickLabel(int i, const GraphAxis &axis)
 {
-    return numericTickText(axis.minimum() + i * axis.intervalSize());
+    return numericTickText(axis.minimum() + i * axis.gridIntervalSize());
 }
 
 QString DataGraphScene::numericTickText(double value)
@@ -520,8 +520,8 @@ void DataGraphScene::layout()
     verticalTitle->setPos(verticalLabelsLeft - labelGap - titleBounds.height(),
                           (plotHeight_ + titleBounds.width()) / 2);
 
-    double dependentLabelsLeft = -labelGap;
     const QList<QGraphicsItem *> dependentLabels = dependentTickLabels->childItems();
+    double dependentLabelsLeft = dependentLabels.isEmpty() ? 0.0 : qInf();
     for (QGraphicsItem *label : dependentLabels) {
         const double width = label->boundingRect().width();
         label->setPos(label->data(unitKey).toDouble() * plotWidth_ - width / 2,

@@ -83,6 +83,11 @@ int GraphAxis::gridIntervals() const
 
 double GraphAxis::intervalSize() const
 {
+    return (maximum_ - minimum_) / intervals_;
+}
+
+double GraphAxis::gridIntervalSize() const
+{
     return (maximum_ - minimum_) / gridIntervals();
 }
 

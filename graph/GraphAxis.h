@@ -28,6 +28,8 @@ public:
     // the interval size infinite or negative) and at most maxGridIntervals. intervals() keeps
     // the stored count, so the settings text is written back as it was read.
     int gridIntervals() const;
+    double gridIntervalSize() const;
+    // (maximum - minimum) / intervals, as stored: not finite for a stored count of 0.
     double intervalSize() const;
 
     // "minimum,maximum,lowerLimit,upperLimit,intervals", as kept in the settings.

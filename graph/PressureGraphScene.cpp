@@ -45,7 +45,7 @@ QVector<double> PressureGraphScene::horizontalGridPositions()
     // against a huge minimum, or a stored count in the millions.
     const GraphAxis pressure = independentAxis();
     const QTransform transform = columnTransform(pressure);
-    const double step = pressure.intervalSize();
+    const double step = pressure.gridIntervalSize();
     const double end = pressure.maximum() + step / 2;
     QVector<double> positions;
     for (int i = 0; i <= pressure.gridIntervals(); ++i) {

@@ -14,8 +14,6 @@ if [ "${1:-}" = "--sanitize" ]; then
     extra=(-DVENTROLLA_SANITIZE=ON)
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-    # Whole allocation stacks, so a suppression can name the library that leaked.
-    export LSAN_OPTIONS="suppressions=$src/tools/lsan-suppressions.txt:fast_unwind_on_malloc=0:print_suppressions=0"
 fi
 
 # ccache hits from a clone in another folder only with these two set.

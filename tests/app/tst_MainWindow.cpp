@@ -1,5 +1,6 @@
 // The main window: the model it builds from the set-up dialog, its actions and status bar in
-// every state, the acquire dialog, and the messages it asks the user to answer.
+// every state, the acquire, log comment and high-wind dialogs, the alert's box and sound, the
+// messages it asks the user to answer, and how its module table repaints.
 
 #include "ModalAnswer.h"
 #include "ModelHarness.h"
@@ -7,6 +8,7 @@
 
 #include "app/AcquireDialog_DynamicAltitude.h"
 #include "app/MainWindow.h"
+#include "app/ModuleTableView.h"
 #include "app/SetupDialog.h"
 #include "config/ModuleConfigWindow.h"
 #include "core/Model.h"
@@ -20,18 +22,11 @@
 #include "core/State_Unconfigured.h"
 #include "link/State_Configuring.h"
 #include "link/FlightModule.h"
+#include "output/HighWindAlertService.h"
 #include "output/LogFile.h"
 
-#include <QAction>
-#include <QComboBox>
-#include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QSettings>
-#include <QSpinBox>
-#include <QTabWidget>
-#include <QTableView>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 
@@ -43,40 +38,56 @@ std::unique_ptr<MainWindow> openWindow()
     return std::make_unique<MainWindow>();
 }
 
-Model *modelOf(MainWindow &window)
-{
-    return window.findChild<Model *>();
-}
-
-QString labelText(MainWindow &window, const char *name)
-{
-    return window.findChild<QLabel *>(QLatin1String(name))->text();
-}
+Model *modelOf(MainWindow &window) { return window.findChild<Model *>(); }
+QString labelText(MainWindow &window, const char *name) { return window.findChild<QLabel *>(name)->text(); }
+QAction *action(MainWindow &window, const char *name) { return window.findChild<QAction *>(name); }
 
 QImage ledOf(MainWindow &window, const char *name = "stateLed")
 {
     return window.findChild<QLabel *>(QLatin1String(name))->pixmap(Qt::ReturnByValue).toImage();
 }
 
-QAction *action(MainWindow &window, const char *name)
-{
-    return window.findChild<QAction *>(QLatin1String(name));
-}
-
-// The warning boxes that do not hold the event loop, newest last.
-QMessageBox *shownBox(MainWindow &window)
-{
-    const QList<QMessageBox *> boxes = window.findChildren<QMessageBox *>();
-    for (int i = boxes.size() - 1; i >= 0; --i) {
-        if (boxes[i]->isVisible())
-            return boxes[i];
-    }
-    return nullptr;
-}
-
 QImage ledImage(const QString &colour)
 {
     return QPixmap(QStringLiteral(":/leds/resource/led_%1.png").arg(colour)).toImage();
+}
+
+// The newest of the warning boxes that do not hold the event loop.
+QMessageBox *shownBox(MainWindow &window)
+{
+    QMessageBox *shown = nullptr;
+    for (QMessageBox *box : window.findChildren<QMessageBox *>())
+        shown = box->isVisible() ? box : shown;
+    return shown;
+}
+
+// Values that change silently and are then announced as a range without the last column, as
+// the module table announces its refreshes.
+class QuietTable : public QAbstractTableModel
+{
+public:
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : cells.size(); }
+    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : 3; }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        return role == Qt::DisplayRole ? cells[index.row()][index.column()] : QVariant();
+    }
+    void announce() { emit dataChanged(index(0, 0), index(rowCount() - 1, 1)); }
+
+    QVector<QStringList> cells{{"SND1", "1013.2", "xdata=1"}, {"SND2", "998.7", "xdata=2"}};
+};
+
+// What the window shows of the table, and what the table would paint now.
+QImage onScreen(ModuleTableView &view)
+{
+    const auto *window = static_cast<QImage *>(view.backingStore()->paintDevice());
+    const QRect area(view.viewport()->mapTo(&view, QPoint(0, 0)), view.viewport()->size());
+    return window->copy(area).convertToFormat(QImage::Format_RGB32);
+}
+
+QImage current(ModuleTableView &view)
+{
+    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace
@@ -92,22 +103,15 @@ private slots:
         QTest::addColumn<int>("windUnits");
         QTest::addColumn<int>("groundElevation");
         QTest::addColumn<int>("fieldSelection");
-        QTest::addColumn<int>("savedWindUnits");
-        QTest::newRow("first start") << QVariantMap() << 0 << 0 << 0xE4 << 0;
-        QTest::newRow("ground at 250 m")
-            << QVariantMap{{"relativeAltitude", true}, {"groundElevation", 250}} << 0 << 250
-            << 0xE4 << 0;
-        QTest::newRow("sea level, 250 m kept")
-            << QVariantMap{{"relativeAltitude", false}, {"groundElevation", 250}} << 0 << 0
-            << 0xE4 << 0;
-        QTest::newRow("unknown units are knots") << QVariantMap{{"windUnits", 2}} << 0 << 0 << 0xE4
-                                                 << 0;
-        QTest::newRow("m/s and latitude")
-            << QVariantMap{{"windUnits", 1}, {"latitude", true}} << 1 << 0 << 0xF4 << 1;
-        QTest::newRow("all GPS fields")
-            << QVariantMap{{"longitude", true}, {"course", true}, {"speed", true},
-                           {"latitude", true}}
-            << 0 << 0 << 0xFF << 0;
+        QTest::newRow("first start") << QVariantMap() << 0 << 0 << 0xE4;
+        QTest::newRow("ground at 250 m") << QVariantMap{{"relativeAltitude", true}, {"groundElevation", 250}} << 0
+                                         << 250 << 0xE4;
+        QTest::newRow("sea level, 250 m kept") << QVariantMap{{"relativeAltitude", false}, {"groundElevation", 250}}
+                                               << 0 << 0 << 0xE4;
+        QTest::newRow("unknown units are knots") << QVariantMap{{"windUnits", 2}} << 0 << 0 << 0xE4;
+        QTest::newRow("m/s and latitude") << QVariantMap{{"windUnits", 1}, {"latitude", true}} << 1 << 0 << 0xF4;
+        QTest::newRow("all GPS fields") << QVariantMap{{"longitude", true}, {"course", true}, {"speed", true},
+                                                       {"latitude", true}} << 0 << 0 << 0xFF;
     }
 
     void setupDecidesTheModel()
@@ -116,104 +120,82 @@ private slots:
         QFETCH(int, windUnits);
         QFETCH(int, groundElevation);
         QFETCH(int, fieldSelection);
-        QFETCH(int, savedWindUnits);
-        {
-            QSettings settings;
-            for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-                settings.setValue(QStringLiteral("SetupDialog/") + it.key(), it.value());
-        }
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            QSettings().setValue(QStringLiteral("SetupDialog/") + it.key(), it.value());
         auto window = openWindow();
         Model *model = modelOf(*window);
         QCOMPARE(model->windUnits(), windUnits);
         QCOMPARE(model->groundElevation(), groundElevation);
         QCOMPARE(int(model->fieldSelection()), fieldSelection);
         QCOMPARE(model->configMode(), 0);
+        QCOMPARE(labelText(*window, "unitLabel"), QString(windUnits ? "m/s" : "Knots")); // of the alert threshold
         auto *setup = window->findChild<SetupDialog *>();
         QCOMPARE(setup->findChild<QSpinBox *>(QStringLiteral("elevation"))->isEnabled(),
                  stored.value(QStringLiteral("relativeAltitude")).toBool());
         QCOMPARE(window->size(), QSize(600, 500));
         QCOMPARE(window->pos(), QPoint(200, 200));
+        window->move(150, 120);
         window->resize(700, 450);
         window.reset();
 
         QSettings settings;
-        QCOMPARE(settings.value(QStringLiteral("SetupDialog/windUnits")).toInt(), savedWindUnits);
+        QCOMPARE(settings.allKeys().filter(QStringLiteral("SetupDialog/")).size(), 7); // every choice written back
+        QCOMPARE(settings.value(QStringLiteral("SetupDialog/windUnits")).toInt(), windUnits);
         QCOMPARE(settings.value(QStringLiteral("SetupDialog/groundElevation")).toInt(),
                  stored.value(QStringLiteral("groundElevation"), 0).toInt());
-        QCOMPARE(settings.value(QStringLiteral("MainWindow/size")).toSize(), QSize(700, 450));
+        QCOMPARE(QRect(settings.value(QStringLiteral("MainWindow/pos")).toPoint(),
+                       settings.value(QStringLiteral("MainWindow/size")).toSize()), QRect(150, 120, 700, 450));
     }
 
     void actionsAndStatusFollowTheState_data()
     {
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<bool>("saved");
-        QTest::addColumn<bool>("armed");
-        // Acquire, Run, Stop, Data Interval, Acquire and Configure, Reset, Load Saved, Clear
-        // Saved, Activate, Deactivate.
+        // The row's name is the state (with a module in the table from Stopped on), and whether
+        // modules are saved or the alert armed. Enabled: Acquire, Run, Stop, Data Interval, Acquire
+        // and Configure, Reset, Load Saved, Clear Saved, Activate, Deactivate.
         QTest::addColumn<QString>("enabled");
-        QTest::addColumn<QString>("led");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("unconfigured") << "unconfigured" << 0 << false << false << "1001100010"
-                                      << "grey" << "Not Ready";
-        QTest::newRow("unconfigured, saved") << "unconfigured" << 0 << true << false
-                                             << "1001100110" << "grey" << "Not Ready";
-        QTest::newRow("configuring") << "configuring" << 0 << false << false << "0000000010"
-                                     << "grey" << "Not Ready";
-        QTest::newRow("unacquired, saved") << "unacquired" << 0 << true << false << "1000101110"
-                                           << "grey" << "Not Ready";
-        QTest::newRow("acquiring") << "acquiring" << 0 << false << false << "0000000010" << "grey"
-                                   << "Not Ready";
-        QTest::newRow("stopped") << "stopped" << 1 << false << false << "1101110010" << "red"
-                                 << "Stopped";
-        QTest::newRow("stopped, armed") << "stopped" << 1 << false << true << "1101110001"
-                                        << "red" << "Stopped";
-        QTest::newRow("starting") << "starting" << 1 << false << false << "0000000010"
-                                  << "yellow" << "Starting";
-        QTest::newRow("running") << "running" << 1 << false << false << "0010000010" << "green"
-                                 << "Running";
-        QTest::newRow("stopping") << "stopping" << 1 << false << false << "0000000010"
-                                  << "yellow" << "Stopping";
+        QTest::addColumn<QString>("status"); // the colour of the light, then the text
+        QTest::newRow("unconfigured") << "1001100010" << "grey Not Ready";
+        QTest::newRow("unconfigured, saved") << "1001100110" << "grey Not Ready";
+        QTest::newRow("configuring") << "0000000010" << "grey Not Ready";
+        QTest::newRow("unacquired, saved") << "1000101110" << "grey Not Ready";
+        QTest::newRow("acquiring") << "0000000010" << "grey Not Ready";
+        QTest::newRow("stopped") << "1101110010" << "red Stopped";
+        QTest::newRow("stopped, armed") << "1101110001" << "red Stopped";
+        QTest::newRow("starting") << "0000000010" << "yellow Starting";
+        QTest::newRow("running") << "0010000010" << "green Running";
+        QTest::newRow("stopping") << "0000000010" << "yellow Stopping";
     }
 
     void actionsAndStatusFollowTheState()
     {
-        QFETCH(QString, state);
-        QFETCH(int, rows);
-        QFETCH(bool, saved);
-        QFETCH(bool, armed);
         QFETCH(QString, enabled);
-        QFETCH(QString, led);
-        QFETCH(QString, text);
-        if (saved) {
-            QSettings().setValue(QStringLiteral("FlightModuleList/records"),
-                                 savedRecord(QStringLiteral("SND1"), 0x0013A20000000001));
-        }
+        QFETCH(QString, status);
+        const QString row = QString::fromLatin1(QTest::currentDataTag());
+        const QString state = row.section(',', 0, 0);
+        if (row.endsWith(QLatin1String("saved")))
+            QSettings().setValue(QStringLiteral("FlightModuleList/records"), savedRecord("SND1", 0x0013A20000000001));
         auto window = openWindow();
         Model *model = modelOf(*window);
         QCOMPARE(labelText(*window, "intervalText"), QStringLiteral("Interval: 2 seconds"));
-        for (int row = 0; row < rows; ++row)
-            model->appendModule(new FlightModule(0x0013A20000000100 + row, 0, 0));
-        model->setHighWindAlertActive(armed);
+        if (QStringList({"stopped", "starting", "running", "stopping"}).contains(state))
+            model->appendModule(new FlightModule(0x0013A20000000100, 0, 0));
+        model->setHighWindAlertActive(row.endsWith(QLatin1String("armed")));
         const Model::States &states = model->states();
-        const QList<State *> all{states.unconfigured, states.configuring, states.unacquired,
-                                 states.acquiring,    states.stopped,     states.starting,
-                                 states.running,      states.stopping};
-        for (State *candidate : all) {
+        for (State *candidate : QList<State *>{states.unconfigured, states.configuring, states.unacquired,
+                                               states.acquiring, states.stopped, states.starting, states.running,
+                                               states.stopping}) {
             if (model->stateName(candidate).compare(state, Qt::CaseInsensitive) == 0)
                 candidate->enter();
         }
         QCOMPARE(model->stateName(model->currentState()).toLower(), state);
-
         QString actual;
-        for (const char *name : {"action_Acquire", "action_Run", "action_Stop",
-                                 "actionData_Interval", "action_Module_Config", "actionReset",
-                                 "actionLoad_Saved_Modules", "actionClear_Saved_Modules",
-                                 "actionActivate_High_Wind", "actionDeactivate_High_Wind"})
-            actual += window->findChild<QAction *>(QLatin1String(name))->isEnabled() ? '1' : '0';
+        for (const char *name : {"action_Acquire", "action_Run", "action_Stop", "actionData_Interval",
+                                 "action_Module_Config", "actionReset", "actionLoad_Saved_Modules",
+                                 "actionClear_Saved_Modules", "actionActivate_High_Wind", "actionDeactivate_High_Wind"})
+            actual += action(*window, name)->isEnabled() ? '1' : '0';
         QCOMPARE(actual, enabled);
-        QCOMPARE(labelText(*window, "stateText"), text);
-        QCOMPARE(ledOf(*window), ledImage(led));
+        QCOMPARE(labelText(*window, "stateText"), status.section(' ', 1));
+        QCOMPARE(ledOf(*window), ledImage(status.section(' ', 0, 0)));
     }
 
     void acquireDialogFollowsAcquisition()
@@ -225,25 +207,23 @@ private slots:
         model->states().acquiring->enter();
         QVERIFY(dialog->isVisible());
         auto *table = dialog->findChild<QTableView *>(QStringLiteral("tableView"));
-        QVERIFY(!table->isColumnHidden(0));
-        QVERIFY(table->isColumnHidden(1) && table->isColumnHidden(13));
+        QVERIFY(!table->isColumnHidden(0) && table->isColumnHidden(1) && table->isColumnHidden(13));
 
         // Acquisition for the configuration window is not this dialog's.
-        model->setConfigMode(1);
-        model->emitStatusChanged();
-        QVERIFY(!dialog->isVisible());
-        model->setConfigMode(0);
-        model->emitStatusChanged();
-        QVERIFY(dialog->isVisible());
+        for (const int mode : {1, 0}) {
+            model->setConfigMode(mode);
+            model->emitStatusChanged();
+            QCOMPARE(dialog->isVisible(), mode == 0);
+        }
 
         QTest::keyClick(dialog, Qt::Key_Escape);
-        QVERIFY(!model->isAcquiring());
-        QVERIFY(!dialog->isVisible());
+        QVERIFY(!model->isAcquiring() && !dialog->isVisible());
     }
 
-    // Begin, pause and stop a log from the Log menu, its panel and actions at each step; the
-    // log-close question before acquiring, answered both ways; the settings of the tabs and the
-    // log folder.
+    // Begin, pause and stop a log from the Log menu, its panel and actions at each step; comments
+    // from their dialog, which shows the log's comment again at each change of the log's state;
+    // the log-close question before acquiring, answered both ways; the settings of the tabs and
+    // the log folder.
     void logMenuAndPanel()
     {
         auto window = openWindow();
@@ -251,9 +231,10 @@ private slots:
         Model *model = modelOf(*window);
         auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("graphTabs"));
         QCOMPARE(tabs->count(), 3);
-        QCOMPARE(tabs->tabText(0) + tabs->tabText(1) + tabs->tabText(2),
-                 QStringLiteral("ModulePressureAltitude"));
+        QCOMPARE(tabs->tabText(0) + tabs->tabText(1) + tabs->tabText(2), QStringLiteral("ModulePressureAltitude"));
         QCOMPARE(tabs->currentIndex(), 0);
+        for (int tab = 0; tab < 3; ++tab)
+            QVERIFY(static_cast<QGraphicsView *>(tabs->widget(tab))->scene());
         model->appendModule(new FlightModule(0x0013A20000000100, 0, 0));
         model->states().stopped->enter();
 
@@ -278,52 +259,86 @@ private slots:
         QVERIFY(QFile::exists(folder + QStringLiteral("/sounding.csv")));
         QCOMPARE(logState(), QStringLiteral("0111 Logging"));
         QCOMPARE(ledOf(*window, "logLed"), ledImage(QStringLiteral("green")));
+        auto *log = window->findChild<LogFile *>();
+        auto *comment = window->findChild<QLineEdit *>(QStringLiteral("Comment"));
+        auto *repeating = window->findChild<QRadioButton *>(QStringLiteral("RepeatingComment"));
+        answerModal([&](QWidget *dialog) {
+            comment->setText(QStringLiteral("gusty,\tlow cloud"));
+            repeating->setChecked(true);
+            clickButton(dialog, QDialogButtonBox::Ok);
+        });
+        action(*window, "action_Comment")->trigger();
+        QVERIFY(log->isCommentRepeating());
         action(*window, "action_Pause_Log")->trigger();
         QCOMPARE(logState(), QStringLiteral("0111 checked Log Paused"));
         QCOMPARE(ledOf(*window, "logLed"), ledImage(QStringLiteral("yellow")));
+        QCOMPARE(comment->text(), QStringLiteral("gusty  low cloud")); // one field, as logged
+        answerModal([&](QWidget *dialog) {
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("ClearButton")), Qt::LeftButton);
+            QTest::keyClicks(comment, QStringLiteral("launch"));
+            clickButton(dialog, QDialogButtonBox::Ok);
+        });
+        action(*window, "action_Comment")->trigger();
+        QCOMPARE(log->comment(), QStringLiteral("launch"));
 
         MessageSeen seen;
         for (const auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
             answerMessage(seen, answer);
             action(*window, "action_Acquire")->trigger();
             QCOMPARE(seen.title, QStringLiteral("Close log file?"));
-            QCOMPARE(seen.text, QStringLiteral("The current operation requires closing the "
-                                               "current log file. Ok to continue?"));
+            QCOMPARE(seen.text, QStringLiteral("The current operation requires closing the current log file. Ok to "
+                                               "continue?"));
             QCOMPARE(seen.defaultButton, QMessageBox::Cancel);
             // Cancel starts nothing; Ok closes the log and acquires.
             QCOMPARE(model->isStarting(), answer == QDialogButtonBox::Ok);
         }
         QCOMPARE(logState(), QStringLiteral("1000 Log Stopped"));
+        QVERIFY(comment->text().isEmpty() && !repeating->isChecked());
 
         tabs->setCurrentIndex(2);
         window.reset();
         QSettings settings;
         QCOMPARE(settings.value(QStringLiteral("MainWindow/activeTab")).toInt(), 2);
-        QCOMPARE(settings.value(QStringLiteral("LogFile/directory")).toString(),
-                 QDir(folder).absolutePath());
+        QCOMPARE(settings.value(QStringLiteral("LogFile/directory")).toString(), QDir(folder).absolutePath());
     }
 
-    // The alert box names the threshold, is not refreshed while shown, and its OK disarms the
-    // alert; a failed log write and a lost base station are told at once (without holding the
-    // data coming in: an answer is not needed for the test to go on).
+    // The threshold dialog offers a cancelled value again. The alert sounds (silently, without an
+    // audio device) and its box names the threshold, is not refreshed while shown, and its OK or
+    // closing it disarms the alert. A failed log write and a lost base station are told at once
+    // (without holding the data coming in: an answer is not needed for the test to go on).
     void alertAndWarnings()
     {
         auto window = openWindow();
         window->show();
         Model *model = modelOf(*window);
+        auto *threshold = window->findChild<QSpinBox *>(QStringLiteral("userInput"));
+        for (const auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+            answerModal([&](QWidget *dialog) {
+                threshold->setValue(threshold->value() + 5);
+                clickButton(dialog, answer);
+            });
+            action(*window, "actionSet_Threshold_High_Wind")->trigger();
+            QCOMPARE(model->highWindThreshold(), answer == QDialogButtonBox::Ok ? 20 : 10);
+        }
+        auto *sound = window->findChild<HighWindAlertService *>();
         action(*window, "actionActivate_High_Wind")->trigger();
-        QVERIFY(model->isHighWindAlertActive());
-        model->emitHighWindAlert(12);
+        QVERIFY(model->isHighWindAlertActive() && !sound->isAlerting());
+        model->emitHighWindAlert(22);
         QMessageBox *alert = shownBox(*window);
-        QVERIFY(alert);
+        QVERIFY(alert && !alert->isModal() && alert->icon() == QMessageBox::Warning && alert->buttons().size() == 1);
         QCOMPARE(alert->windowTitle(), QStringLiteral("High Wind Alert!"));
-        QCOMPARE(alert->text(), QStringLiteral("Wind speeds greater than 10 knots were detected!"));
-        model->setHighWindThreshold(20);
-        model->emitHighWindAlert(25);
-        QCOMPARE(alert->text(), QStringLiteral("Wind speeds greater than 10 knots were detected!"));
+        QCOMPARE(alert->text(), QStringLiteral("Wind speeds greater than 20 knots were detected!"));
+        QTest::qWait(50); // the player's own events: no device, no codec
+        QVERIFY(QMetaObject::invokeMethod(sound, "onTimer") && sound->isAlerting()); // the 600 ms repeat
+        model->setHighWindThreshold(30);
+        model->emitHighWindAlert(35);
+        QCOMPARE(alert->text(), QStringLiteral("Wind speeds greater than 20 knots were detected!"));
         alert->button(QMessageBox::Ok)->click();
-        QVERIFY(!model->isHighWindAlertActive() && !alert->isVisible());
+        QVERIFY(!model->isHighWindAlertActive() && !alert->isVisible() && !sound->isAlerting());
         QVERIFY(action(*window, "actionActivate_High_Wind")->isEnabled());
+        action(*window, "actionActivate_High_Wind")->trigger();
+        model->emitHighWindAlert(35);
+        QVERIFY(alert->isVisible() && alert->close() && !model->isHighWindAlertActive());
 
         auto *log = window->findChild<LogFile *>();
         QVERIFY(log->begin(TestSupport::sandboxPath() + QStringLiteral("/full.csv")));
@@ -338,6 +353,9 @@ private slots:
         emit model->baseStationLost();
         box = shownBox(*window);
         QVERIFY(box && box->text().contains(QStringLiteral("ttyVENTROLLA3")));
+        action(*window, "actionActivate_High_Wind")->trigger();
+        model->emitHighWindAlert(35);
+        QVERIFY(sound->isAlerting()); // and the window goes while it sounds
     }
 
     // While the configuration window is open it has the modules: the main window's module
@@ -391,7 +409,7 @@ private slots:
             answerMessage(seen, QDialogButtonBox::Ok);
             clickButton(portDialog, QDialogButtonBox::Ok);
         });
-        window->findChild<QAction *>(QStringLiteral("action_Acquire"))->trigger();
+        action(*window, "action_Acquire")->trigger();
         QCOMPARE(seen.title, QStringLiteral("Warning"));
         QCOMPARE(seen.text, QStringLiteral("Could not open serial port."));
         QVERIFY(model->canOpenPort());
@@ -405,28 +423,60 @@ private slots:
                 warning = answerMessage(seen, QDialogButtonBox::Ok);
                 clickButton(timing, QDialogButtonBox::Ok);
             });
-            window->findChild<QAction *>(QStringLiteral("actionData_Interval"))->trigger();
-            QCOMPARE(seen.text, key == Qt::Key_Home
-                                    ? QStringLiteral("Modules will not send latitude, longitude, "
-                                                     "course or speed GPS data when an interval "
-                                                     "of one second is used.")
-                                    : QString());
+            action(*window, "actionData_Interval")->trigger();
+            const QString gpsWarning = QStringLiteral("Modules will not send latitude, longitude, course or speed GPS "
+                                                      "data when an interval of one second is used.");
+            QCOMPARE(seen.text, key == Qt::Key_Home ? gpsWarning : QString());
             delete warning;
         }
         QCOMPARE(model->dataInterval(), 2);
 
         // Quitting: Cancel keeps the window, Ok closes it.
-        const QString question = QStringLiteral(
-            "Quitting requires that all flight modules be\r\npowered off before the system can "
-            "be run again.\r\nReally Quit?");
+        const QString question = QStringLiteral("Quitting requires that all flight modules be\r\npowered off before "
+                                                "the system can be run again.\r\nReally Quit?");
         for (const auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
             answerMessage(seen, answer);
-            window->findChild<QAction *>(QStringLiteral("action_Exit"))->trigger();
+            action(*window, "action_Exit")->trigger();
             QCOMPARE(seen.title, QStringLiteral("Quit Ventrolla?"));
             QCOMPARE(seen.text, question);
             QCOMPARE(seen.defaultButton, QMessageBox::Cancel);
             QCOMPARE(window->isVisible(), answer == QDialogButtonBox::Cancel);
         }
+    }
+
+    // The module table repaints what changed although the model announces whole rows, including a
+    // column the announcement leaves out, and widens a column for a longer text.
+    void showsWhatTheModelHolds_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("same form") << 0 << 1 << "1009.8";
+        QTest::newRow("longer") << 1 << 1 << "1234567.8";
+        QTest::newRow("left out of the announcement") << 1 << 2 << "xdata=wind 7";
+    }
+
+    void showsWhatTheModelHolds()
+    {
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QString, text);
+        QuietTable table;
+        ModuleTableView view;
+        view.setModel(&table);
+        view.horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        view.resize(420, 160);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        table.announce();
+        QTRY_COMPARE(onScreen(view), current(view));
+        const int width = view.columnWidth(column);
+
+        table.cells[row][column] = text;
+        table.announce();
+        QTRY_COMPARE(onScreen(view), current(view));
+        if (text.size() > 8)
+            QVERIFY(view.columnWidth(column) > width);
     }
 };
 

@@ -1,37 +1,22 @@
 // ventrolla-record end to end: the real program against the real simulator program on a
-// pseudo-terminal, its log file on disk and its live stream read through the local socket.
+// pseudo-terminal, its log file on disk and its live stream read through the local socket; and
+// how it reads its interval option.
 
+#include "RecorderOptions.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
 namespace {
 
 constexpr int loggedColumns = 13; // per module: Module ID .. Speed; XData is streamed only
-
-bool waitFor(const std::function<bool()> &condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
+using TestSupport::waitUntil;
 
 // One run: a simulator, the recorder on its port, each with its own temporary folder so that
 // runs side by side never share the local socket name.
@@ -57,13 +42,11 @@ struct Run
     bool startSim(int modules, const QStringList &more = {})
     {
         sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // A short guard time leaves the configuration most of its three seconds for a slow machine.
         start(sim, VENTROLLA_SIM_PROGRAM, QStringList{"--modules", QString::number(modules), "--power-on-delay", "0",
-                                                      "--power-on-interval", "50", "--speed", "10", "--start-time",
-                                                      "2024-05-01T10:00:00Z"} + more);
-        QElapsedTimer timer;
-        timer.start();
-        while (!sim.canReadLine() && timer.elapsed() < 10000)
-            sim.waitForReadyRead(100);
+                                                      "--power-on-interval", "50", "--speed", "10", "--guard-time", "300",
+                                                      "--start-time", "2024-05-01T10:00:00Z"} + more);
+        waitUntil([this] { return sim.canReadLine(); }, 10000);
         port = QString::fromLocal8Bit(sim.readLine()).trimmed();
         return port.startsWith('/');
     }
@@ -172,14 +155,14 @@ private slots:
         QLocalSocket client;
         QByteArray stream;
         connect(&client, &QLocalSocket::readyRead, [&] { stream += client.readAll(); });
-        QVERIFY(waitFor([&] {
+        QVERIFY(waitUntil([&] {
             client.abort();
             client.connectToServer(run->dir + QStringLiteral("/Ventrolla"));
             return client.waitForConnected(50);
         }, 5000));
         QVERIFY2(!run->reported(QStringLiteral("data set")), run->output.constData());
         QVERIFY2(run->exitStatus(30000) == 0, run->output.constData());
-        waitFor([&] { return client.state() == QLocalSocket::UnconnectedState; }, 2000);
+        waitUntil([&] { return client.state() == QLocalSocket::UnconnectedState; }, 2000);
         stream += client.readAll();
 
         const int announced = run->dataSets();
@@ -213,9 +196,9 @@ private slots:
         terminated->startRecorder(0, {"--no-server"});
         lost->startRecorder(2, {"--no-server"});
 
-        QVERIFY2(waitFor([&] { return terminated->reported("data set 4\n"); }, 30000), terminated->output);
+        QVERIFY2(waitUntil([&] { return terminated->reported("data set 4\n"); }, 30000), terminated->output);
         terminated->recorder.terminate();
-        QVERIFY2(waitFor([&] { return lost->reported("data set 3\n"); }, 30000), lost->output.constData());
+        QVERIFY2(waitUntil([&] { return lost->reported("data set 3\n"); }, 30000), lost->output.constData());
         lost->sim.kill(); // the pty master goes away with it
         QVERIFY2(terminated->exitStatus(15000) == 0, terminated->output.constData());
         QVERIFY2(lost->exitStatus(15000) == 7, lost->output.constData());
@@ -229,24 +212,36 @@ private slots:
     {
         // Bad usage and an unknown port fail at once, without a base station.
         const QString noPort = root.path() + QStringLiteral("/no-such-port");
-        const std::pair<QStringList, int> quick[] = {
-            {{"--interval", "1"}, 2},
-            {{"--port", "/dev/null", "--interval", "30"}, 2},
-            {{"--port", "/dev/null", "--wind-units", "furlongs"}, 2},
-            {{"--port", "/dev/null", "extra"}, 2},
-            {{"--port", "/dev/null", "--modules", "1001"}, 2},
-            {{"--port", noPort, "--modules", "1000"}, 3},
-        };
+        const std::pair<QStringList, int> quick[] = {{{"--interval", "1"}, 2},
+            {{"--port", "/dev/null", "--interval", "30"}, 2}, {{"--port", "/dev/null", "--wind-units", "furlongs"}, 2},
+            {{"--port", "/dev/null", "extra"}, 2}, {{"--port", "/dev/null", "--modules", "1001"}, 2},
+            {{"--port", noPort, "--modules", "1000"}, 3}};
         for (const auto &[arguments, status] : quick) {
             Run *run = newRun();
             run->startRaw(arguments);
             QVERIFY2(run->exitStatus(10000) == status, qPrintable(arguments.join(' ') + ": " + run->output));
+            QVERIFY(status != 3 || run->reported("Could not open serial port " + noPort + '.'));
         }
         for (const auto &[run, status] : slowFailures) {
             QVERIFY2(run->exitStatus(40000) == status, qPrintable(run->output));
             QVERIFY2(!run->reported(QStringLiteral("data set")), qPrintable(run->output));
         }
         QVERIFY(!QFile::exists(slowFailures[2].first->logPath()));
+    }
+
+    // The interval as a person says it, and the bare index the modules know (0: refused).
+    void interval()
+    {
+        const std::pair<const char *, int> values[] = {{"1s", 1}, {"10s", 7}, {"60s", 12}, {"1m", 13}, {"15m", 21},
+            {"60m", 24}, {"24", 24}, {"7s", 0}, {"1h", 0}, {"0", 0}, {"25", 0}, {"s", 0}}; // no 7s on offer
+        for (const auto &[value, index] : values) {
+            RecorderOptions options;
+            QString error;
+            const bool parsed = options.parse({"ventrolla-record", "--port", "/dev/null", "--interval", value}, error);
+            QVERIFY2(parsed == (index != 0) && (!parsed || options.interval == index), value);
+            QVERIFY2(parsed || error.contains("1s 2s 3s 4s 5s 6s 10s 12s 15s 20s 30s 60s, 1m 2m 3m 4m 5m 6m 10m 12m "
+                                              "15m 20m 30m 60m"), qPrintable(error));
+        }
     }
 
 private:

@@ -1,10 +1,15 @@
 // Every configuration flow of the model against the simulated base station and its modules on a
-// pseudo-terminal, with modules that behave and modules that let the ground station down.
+// pseudo-terminal, with modules that behave and modules that let the ground station down; the
+// compass fit (the sample text, fits of synthetic spheres and ellipsoids, the results and the
+// module's encoding of the solution); and the simulator's own options and GPS reports.
 
+#include "Atmosphere.h"
 #include "BaseStationSimulator.h"
+#include "SimulatedClock.h"
 #include "SimulatorCommandLine.h"
 #include "TestSupport.h"
 
+#include "config/CompassCalibrator.h"
 #include "config/State_Acquiring_Calib.h"
 #include "config/State_Calibrating_Compass.h"
 #include "config/State_CalibrationDelay.h"
@@ -14,10 +19,9 @@
 #include "link/FlightModule.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QtTest>
 
-#include <functional>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -28,32 +32,37 @@ using Fault = SimulatedModule::CalibrationFault;
 enum Row { Cup, Pitot, Failing, Silent, WrongEcho, Short750, Short749 };
 
 // Kind 'D' has a cup anemometer, 'Q' a pitot tube; both have a thermistor.
-SimulatedModule::Settings module(char kind, const char *id, Fault fault = Fault::None,
-                                 int compassSamples = 1000)
+SimulatedModule::Settings module(char kind, const char *id, Fault fault = Fault::None, int compassSamples = 1000)
 {
-    SimulatedModule::Settings m;
-    m.kind = kind;
-    m.identifier = QString::fromLatin1(id);
-    m.calibrationFault = fault;
-    m.compassSamples = compassSamples;
+    SimulatedModule::Settings m{kind, id};
+    std::tie(m.calibrationFault, m.compassSamples) = std::tie(fault, compassSamples);
     return m;
 }
 
-// Runs the event loop until done() holds or timeoutMs pass. Unlike QTRY_VERIFY, which sleeps
-// 10 ms between looks, this keeps up with a simulator in the same thread.
-bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000)
+using TestSupport::waitUntil;
+
+// A compass sample word in hexadecimal; full scale is 2.
+QByteArray word(double value)
 {
-    QEventLoop loop;
-    QTimer look;
-    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    look.start(1);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
-    return done();
+    return QByteArray::number(quint16(qint16(std::lround(value / 2 * 32767))), 16).toUpper().rightJustified(4, '0');
+}
+
+// Records of samples offset + shape u for directions u spread evenly over the sphere; every
+// outlierEvery-th one lies 1.3 times as far out.
+QByteArray cloud(const Eigen::Vector3d &offset, const Eigen::Matrix3d &shape, int count, int outlierEvery = 0)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i) {
+        const double z = 1 - 2 * (i + 0.5) / count;
+        const double phi = i * M_PI * (3 - std::sqrt(5.0));
+        const double r = std::sqrt(1 - z * z);
+        Eigen::Vector3d u(r * std::cos(phi), r * std::sin(phi), z);
+        if (outlierEvery && i % outlierEvery == 0)
+            u *= 1.3;
+        const Eigen::Vector3d s = offset + shape * u;
+        text += QByteArray(16, '0') + word(s.x()) + word(s.y()) + word(s.z()) + "\r\n";
+    }
+    return text;
 }
 
 } // namespace
@@ -95,8 +104,7 @@ private:
     {
         QVERIFY(waitUntil([this] { return model->hasOutcome(); }));
         QCOMPARE(model->lastCalibrationSucceeded(), success);
-        QCOMPARE(model->outcomeTitle(), success ? QStringLiteral("Calibration Succeeded")
-                                                : QStringLiteral("Calibration Failed"));
+        QCOMPARE(model->outcomeTitle(), QString(success ? "Calibration Succeeded" : "Calibration Failed"));
         QCOMPARE(model->outcomeMessage(), message);
         QVERIFY(!model->canCalibrate() && !model->canAcquire() && !model->showsProgress());
         model->acknowledgeOutcome();
@@ -111,12 +119,9 @@ private slots:
         settings.powerOnDelayMs = 0;
         settings.powerOnIntervalMs = 60;
         settings.speed = 100;
-        settings.modules = {module('D', "CUP"), module('Q', "PITOT"),
-                            module('D', "FAILING", Fault::Error),
-                            module('D', "SILENT", Fault::Silent),
-                            module('D', "WRONGECHO", Fault::WrongReference),
-                            module('D', "SHORT750", Fault::None, 750),
-                            module('D', "SHORT749", Fault::None, 749)};
+        settings.modules = {module('D', "CUP"), module('Q', "PITOT"), module('D', "FAILING", Fault::Error),
+                            module('D', "SILENT", Fault::Silent), module('D', "WRONGECHO", Fault::WrongReference),
+                            module('D', "SHORT750", Fault::None, 750), module('D', "SHORT749", Fault::None, 749)};
         simulator = std::make_unique<BaseStationSimulator>(settings);
         QVERIFY(simulator->start());
         model = std::make_unique<Model>(0, 0, false, false, false, false);
@@ -127,8 +132,7 @@ private slots:
 
         // In configuration mode the port leads through the radio's configuration into an
         // acquisition that adopts every module on its CalibReady, without starting it.
-        QVERIFY(model->openPort());
-        QVERIFY(model->isConfiguring());
+        QVERIFY(model->openPort() && model->isConfiguring());
         QTRY_VERIFY_WITH_TIMEOUT(in(states().acquiringCalib), 5000);
         QVERIFY(model->isAcquiring() && model->showsProgress() && !model->canAcquire());
         QCOMPARE(model->progressText(), QStringLiteral("Searching for new modules..."));
@@ -150,22 +154,101 @@ private slots:
         QVERIFY(in(states().stopped));
     }
 
+    void encodesValuesLikeTheModule()
+    {
+        const std::pair<float, const char *> examples[] = {{1.0f, "7F000000"}, {-1.0f, "7F800000"}, {0.5f, "7E000000"},
+            {0.0f, "00000000"}, {3.0f, "80400000"}, {-0.15625f, "7CA00000"}, {std::nanf(""), "00000000"}};
+        for (const auto &[value, text] : examples)
+            QCOMPARE(CompassCalibrator::encodeValue(value), QByteArray(text));
+    }
+
+    // One record whole, split 10 + 18, and in lower case with separators between the words.
+    void readsSampleText()
+    {
+        const QByteArray edges = QByteArray(16, '0') + "7FFF80000000";
+        const QList<QList<QByteArray>> deliveries = {
+            {edges}, {edges.left(10), edges.mid(10)}, {QByteArray("0000 0000\r\n0000 0000;7fff-8000") + '\0' + "0000"}};
+        for (const QList<QByteArray> &chunks : deliveries) {
+            CompassCalibrator calibrator;
+            for (int i = 0; i < chunks.size(); ++i)
+                QCOMPARE(calibrator.addSamples(chunks[i].constData(), chunks[i].size()), int(i == chunks.size() - 1));
+            QCOMPARE(calibrator.sampleCount(), 1);
+            QCOMPARE(calibrator.sample(0), Eigen::Vector3f(2.0f, -2.0f, 0.0f));
+        }
+    }
+
+    void storesAThousandSamplesButCountsAll()
+    {
+        CompassCalibrator calibrator;
+        const QByteArray text = cloud(Eigen::Vector3d::Zero(), Eigen::Matrix3d::Identity(), 1200);
+        QCOMPARE(calibrator.addSamples(text.constData(), text.size()), 1200);
+        QCOMPARE(calibrator.sampleCount(), CompassCalibrator::capacity);
+    }
+
+    void fitsEllipsoids_data()
+    {
+        QTest::addColumn<bool>("sphere");
+        QTest::addColumn<int>("outlierEvery");
+        QTest::addColumn<float>("distortion");
+        QTest::newRow("sphere") << true << 0 << 0.0f;
+        QTest::newRow("rotated ellipsoid") << false << 0 << 0.0f;
+        QTest::newRow("one in 20 far out") << false << 20 << 0.05f;
+        QTest::newRow("one in 10 far out") << false << 10 << 0.1f;
+    }
+
+    void fitsEllipsoids()
+    {
+        QFETCH(bool, sphere);
+        QFETCH(int, outlierEvery);
+        QFETCH(float, distortion);
+        const Eigen::Vector3d offset(0.1, -0.05, 0.08);
+        const Eigen::Matrix3d turn = Eigen::AngleAxisd(0.7, Eigen::Vector3d(1, 2, 3).normalized()).toRotationMatrix();
+        const Eigen::Matrix3d shape = sphere ? Eigen::Matrix3d(Eigen::Matrix3d::Identity() * 0.5)
+                                             : turn * Eigen::Vector3d(0.6, 0.45, 0.35).asDiagonal() * turn.transpose();
+        CompassCalibrator calibrator;
+        const QByteArray text = cloud(offset, shape, 1000, outlierEvery);
+        QCOMPARE(calibrator.addSamples(text.constData(), text.size()), 1000);
+        QVERIFY(calibrator.fit());
+
+        const CompassCalibrator::Results results = calibrator.computeResults();
+        QCOMPARE(results.distortion, distortion);
+        if (outlierEvery == 0) {
+            // W maps the ellipsoid onto the unit sphere: W = shape⁻¹.
+            QVERIFY((calibrator.offset().cast<double>() - offset).norm() < 1e-3);
+            const Eigen::Matrix3d product = calibrator.correction().cast<double>() * shape;
+            QVERIFY((product - Eigen::Matrix3d::Identity()).norm() < 1e-3);
+            QVERIFY(std::abs(results.meanMagnitude - 1) < 1e-3 && results.meanDeviation < 1e-3);
+        }
+
+        // The order of the values is checked by the simulated module, which takes a solution
+        // only when it corrects its own magnetometer.
+        QCOMPARE(calibrator.solutionText().size(), CompassCalibrator::solutionTextLength);
+    }
+
+    void refusesCloudsThatAreNoEllipsoid()
+    {
+        for (const int count : {1000, 0}) { // a flat circle; nothing at all
+            CompassCalibrator calibrator;
+            const QByteArray text = cloud(Eigen::Vector3d(0.1, 0, 0), Eigen::Vector3d(0.5, 0.5, 0).asDiagonal(), count);
+            calibrator.addSamples(text.constData(), text.size());
+            QVERIFY(!calibrator.fit());
+        }
+    }
+
     void compass_data()
     {
         QTest::addColumn<int>("row");
-        QTest::addColumn<bool>("waitsForTimeLimit");
         QTest::addColumn<bool>("success");
-        QTest::newRow("1000 samples, confirmed") << int(Cup) << false << true;
-        QTest::newRow("750 samples, then silence") << int(Short750) << true << true;
-        QTest::newRow("749 samples, then silence") << int(Short749) << true << false;
-        QTest::newRow("CalibErr") << int(Failing) << false << false;
-        QTest::newRow("no samples") << int(Silent) << true << false;
+        QTest::newRow("1000 samples, confirmed") << int(Cup) << true;
+        QTest::newRow("750 samples, then silence") << int(Short750) << true;
+        QTest::newRow("749 samples, then silence") << int(Short749) << false;
+        QTest::newRow("CalibErr") << int(Failing) << false;
+        QTest::newRow("no samples") << int(Silent) << false;
     }
 
     void compass()
     {
         QFETCH(int, row);
-        QFETCH(bool, waitsForTimeLimit);
         QFETCH(bool, success);
         select(row);
         model->setCalibrationType(0);
@@ -179,11 +262,10 @@ private slots:
         QVERIFY(in(states().calibrationDelay));
         QCOMPARE(model->progressValue(), 99);
         tickAt(start, 9900);
-        QVERIFY(in(states().calibratingCompass));
-        QVERIFY(model->isCalibrating());
+        QVERIFY(in(states().calibratingCompass) && model->isCalibrating());
 
         const int samples = simulator->module(row)->settings().compassSamples;
-        if (waitsForTimeLimit) {
+        if (row != Cup && row != Failing) { // neither confirmed nor refused: the time limit decides
             if (row != Silent)
                 QVERIFY(waitUntil([&] { return model->progressValue() == samples / 10; }));
             QTest::qWait(100);
@@ -192,9 +274,8 @@ private slots:
         }
         if (success)
             QVERIFY(model->compassDistortion() < 0.01f);
-        finishWith(success, success ? QStringLiteral("The module was successfully calibrated.")
-                                    : QStringLiteral("Calibration of the module failed. Please "
-                                                     "remove and power cycle the module."));
+        finishWith(success, success ? "The module was successfully calibrated."
+                                    : "Calibration of the module failed. Please remove and power cycle the module.");
         QVERIFY(!model->compassCalibrator());
     }
 
@@ -204,30 +285,22 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("option");
         QTest::addColumn<int>("timeLimitMs"); // 0: the module's answer decides
-        QTest::addColumn<bool>("success");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("message"); // "The module..." when it succeeds
         const QString done = QStringLiteral("The module was successfully calibrated.");
         const QString failed = QStringLiteral("Calibration of the module failed.");
         const QString thermistor = QStringLiteral("The module's thermistor ");
-        const QString noThermistor =
-            QStringLiteral("Calibration of the module's thermistor failed.");
-        QTest::newRow("cup") << int(Cup) << 1 << 0 << 0 << true << done;
-        QTest::newRow("pitot") << int(Pitot) << 1 << 0 << 0 << true << done;
-        QTest::newRow("cup, CalibErr") << int(Failing) << 1 << 0 << 0 << false << failed;
-        QTest::newRow("cup, no answer") << int(Silent) << 1 << 0 << 3000 << false << failed;
-        QTest::newRow("thermistor, automatic") << int(Cup) << 2 << 0 << 0 << true
-                                               << thermistor + "was successfully calibrated.";
-        QTest::newRow("thermistor, reference")
-            << int(Cup) << 2 << 1 << 0 << true
-            << thermistor + "was successfull calibrated with a reference temperature of 21.50 "
-                            "\u00B0C";
-        QTest::newRow("thermistor, Beta")
-            << int(Cup) << 2 << 2 << 0 << true
-            << thermistor + "Beta value was successfully changed to 3950.";
-        QTest::newRow("wrong echo") << int(WrongEcho) << 2 << 1 << 4000 << false << noThermistor;
-        QTest::newRow("thermistor, CalibErr") << int(Failing) << 2 << 0 << 4000 << false
-                                              << noThermistor;
-        QTest::newRow("Beta, no answer") << int(Silent) << 2 << 2 << 4000 << false
+        const QString noThermistor = QStringLiteral("Calibration of the module's thermistor failed.");
+        QTest::newRow("cup") << int(Cup) << 1 << 0 << 0 << done;
+        QTest::newRow("pitot") << int(Pitot) << 1 << 0 << 0 << done;
+        QTest::newRow("cup, CalibErr") << int(Failing) << 1 << 0 << 0 << failed;
+        QTest::newRow("cup, no answer") << int(Silent) << 1 << 0 << 3000 << failed;
+        QTest::newRow("thermistor, auto") << int(Cup) << 2 << 0 << 0 << thermistor + "was successfully calibrated.";
+        QTest::newRow("thermistor, reference") << int(Cup) << 2 << 1 << 0
+            << thermistor + "was successfull calibrated with a reference temperature of 21.50 \u00B0C";
+        QTest::newRow("Beta") << int(Cup) << 2 << 2 << 0 << thermistor + "Beta value was successfully changed to 3950.";
+        QTest::newRow("wrong echo") << int(WrongEcho) << 2 << 1 << 4000 << noThermistor;
+        QTest::newRow("thermistor, CalibErr") << int(Failing) << 2 << 0 << 4000 << noThermistor;
+        QTest::newRow("Beta, no answer") << int(Silent) << 2 << 2 << 4000
                                          << "Ventrolla failed to change the module's Beta value.";
     }
 
@@ -237,7 +310,6 @@ private slots:
         QFETCH(int, type);
         QFETCH(int, option);
         QFETCH(int, timeLimitMs);
-        QFETCH(bool, success);
         QFETCH(QString, message);
         select(row);
         QVERIFY(model->canCalibrateThermistor());
@@ -251,8 +323,12 @@ private slots:
         const qint64 start = clock();
         model->startCalibration();
         QVERIFY(model->isCalibrating() && model->showsProgress());
-        QCOMPARE(model->progressText(), QStringLiteral("Calibrating module %1...")
-                                            .arg(type == 1 ? "anemometer" : "thermistor"));
+        QCOMPARE(model->progressText(),
+                 QStringLiteral("Calibrating module %1...").arg(type == 1 ? "anemometer" : "thermistor"));
+        if (row == Pitot) { // a pitot tube's calibration is timed: 8 of its 80 seconds are 10 %
+            tickAt(start, 8000);
+            QCOMPARE(QString("%1/%2").arg(model->progressValue()).arg(model->progressMaximum()), "10/100");
+        }
         if (timeLimitMs) {
             // Whatever the module answers is not enough: the state holds until its time limit,
             // a stopwatch for the anemometer, the timeout timer for the thermistor.
@@ -266,22 +342,9 @@ private slots:
                 expireTimeout(timeLimitMs, true);
             }
         }
-        finishWith(success, message);
+        finishWith(message.startsWith(QLatin1String("The module")), message);
         if (row == Cup && type == 1)
-            QCOMPARE(events.first().first().toString(),
-                     QStringLiteral("CUP stores cup constants: slope 999, offset 99"));
-    }
-
-    void pitotProgress()
-    {
-        select(Pitot);
-        model->setCalibrationType(1);
-        const qint64 start = clock();
-        model->startCalibration();
-        tickAt(start, 8000);
-        QCOMPARE(model->progressValue(), 10);
-        QCOMPARE(model->progressMaximum(), 100);
-        finishWith(true, QStringLiteral("The module was successfully calibrated."));
+            QCOMPARE(events.first().first().toString(), QString("CUP stores cup constants: slope 999, offset 99"));
     }
 
     void indoorToggle()
@@ -305,23 +368,40 @@ private slots:
         QCOMPARE(model->indoorStatusText(), QStringLiteral("OFF"));
     }
 
-    void simulatorFaultOptions()
+    // The simulator's fault options, and what its GPS modules report.
+    void simulatorOptionsAndGps()
     {
         SimulatorCommandLine line;
-        QCOMPARE(line.parse({"ventrolla-sim", "--modules", "5", "--compass-wait", "2000",
-                             "--silent-calibration", "TX0002", "--calibration-error", "TX0003",
-                             "--wrong-reference", "TX0004", "--short-compass", "TX0005"}),
-                 SimulatorCommandLine::Outcome::Run);
-        const QList<SimulatedModule::Settings> m = line.settings().modules;
-        const QList<Fault> faults = {Fault::None, Fault::Silent, Fault::Error,
-                                     Fault::WrongReference, Fault::None};
-        for (int i = 0; i < 5; ++i) {
-            QCOMPARE(m[i].calibrationFault, faults[i]);
-            QCOMPARE(m[i].compassSamples, i == 4 ? 600 : 1000);
-            QCOMPARE(m[i].compassWaitMs, 2000);
+        QCOMPARE(line.parse({"ventrolla-sim", "--modules", "5", "--compass-wait", "2000", "--silent-calibration",
+                             "TX0002", "--calibration-error", "TX0003", "--wrong-reference", "TX0004",
+                             "--short-compass", "TX0005"}), SimulatorCommandLine::Outcome::Run);
+        QString seen; // each module's fault (none, silent, error, wrong reference), compass samples and wait
+        for (const SimulatedModule::Settings &m : line.settings().modules)
+            seen += QString("%1/%2/%3 ").arg(int(m.calibrationFault)).arg(m.compassSamples).arg(m.compassWaitMs);
+        QCOMPARE(seen, QStringLiteral("0/1000/2000 1/1000/2000 2/1000/2000 3/1000/2000 0/600/2000 "));
+        QCOMPARE(line.parse({"ventrolla-sim", "--short-compass", "NOBODY"}), SimulatorCommandLine::Outcome::Error);
+
+        // A simulated GPS module's Data contents: at one second it has no time for its GPS
+        // receiver's position, course and speed.
+        const std::pair<int, int> intervals[] = {{1, 0xE4}, {2, 0xFF}, {12, 0xFF}}; // code, contents flags
+        for (const auto &[intervalCode, contents] : intervals) {
+            // Fast enough for a report within a few milliseconds at any of these intervals.
+            const SimulatedClock clock(QDateTime(QDate(2024, 6, 1), QTime(10, 0), Qt::UTC), 100000);
+            const Atmosphere atmosphere(400, 47.25, 8.5, 1);
+            SimulatedModule::Settings settings{'Q', "GPS1"};
+            settings.gps = true;
+            SimulatedModule module(settings, clock, atmosphere, 1);
+            QByteArray data;
+            connect(&module, &SimulatedModule::transmitted, [&](qint64, const QByteArray &message) {
+                if (data.isEmpty() && message.startsWith("#\x09"))
+                    data = QByteArray(message).replace("!\x03", "#").replace("!\x01", "!");
+            });
+            module.setPowered(true);
+            module.receive(QByteArray("#\x90\r", 3)); // configured: it stops saying Hello
+            module.receive(QByteArray("#\x84", 2) + char(intervalCode) + char(0xFF) + '\r');
+            QVERIFY(waitUntil([&] { return !data.isEmpty(); }));
+            QCOMPARE(int(quint8(data.at(2 + 13))), contents); // after the 13 bytes of the fixed part
         }
-        QCOMPARE(line.parse({"ventrolla-sim", "--short-compass", "NOBODY"}),
-                 SimulatorCommandLine::Outcome::Error);
     }
 
     void removingTheLastModuleEndsInUnacquired()

@@ -1,5 +1,7 @@
 // The configuration window in one session against the simulator: its controls, progress bar and
-// close check at every step, every way into a calibration, closing, opening again and quitting.
+// close check at every step, every way into a calibration (which answers the thermistor options
+// every way), closing, opening again and quitting. The calibration dialogs on their own: what each
+// makes of its input, the result dialog and its indicator.
 
 #include "BaseStationSimulator.h"
 #include "ModalAnswer.h"
@@ -7,11 +9,19 @@
 
 #include "app/AcquireDialog_DynamicAltitude.h"
 #include "config/CalibFinishDialog.h"
+#include "config/CupAnemometerCalibDialog.h"
 #include "config/ModuleConfigWindow.h"
+#include "config/State_CalibSuccess.h"
+#include "config/ThermistorBetaDialog.h"
+#include "config/ThermistorBetaPasswordDialog.h"
+#include "config/ThermistorCalibTempDialog.h"
 #include "core/Model.h"
+#include "core/State_Stopped.h"
 
 #include <QtTest>
 #include <QtWidgets>
+
+#include <functional>
 
 static QPointer<QTimer> armed; // the answer waiting for the next modal window
 
@@ -127,6 +137,11 @@ private slots:
             {"SIM-D", "thermistor", "changeBetaButton|passwordEdit=7319;Ok|Ok",
              "Thermistor Options|Thermistor Beta Password|Edit Beta Value",
              "Calibrating_Thermistor 22 500/25 27315/3068"},
+            {"SIM-D", "thermistor", "autoCalibButton|Cancel", // back to the options, then shut
+             "Thermistor Options|Temperature Equilibrated?|Thermistor Options", "Stopped 22 500/25 27315/3068"},
+            {"SIM-D", "thermistor", "changeBetaButton|passwordEdit=7318;Ok|Cancel", // a wrong password
+             "Thermistor Options|Thermistor Beta Password|Thermistor Beta Password|Thermistor Options",
+             "Stopped 22 500/25 27315/3068"},
             {"SIM-P", "thermistor", "", "", "Stopped 22 500/25 27315/3068"}, // kept, but no thermistor
         };
         frozen = wall.elapsed() * 4;
@@ -157,6 +172,76 @@ private slots:
         expect("000000000", "SIM-D|Waiting 10 seconds... 100/16");
         window.forceClose();
         QVERIFY(!window.isVisible() && window.isForceClosing() && closing.count() == 2);
+    }
+
+    // What each calibration dialog makes of the texts typed into its fields in form order; -1: it
+    // refuses them and stays open.
+    void inputDialogs()
+    {
+        const std::tuple<QString, QStringList, int> examples[] = {{"cup", {"0.999", "0.99"}, 999 * 1000 + 99},
+            {"cup", {"", "0.5"}, -1}, {"temperature", {"21.50"}, 29465}, {"temperature", {"-273.15"}, 0},
+            {"temperature", {"382.00"}, 65515}, {"temperature", {""}, -1}, {"beta", {}, 3068}, // as it opens
+            {"beta", {"65535"}, 65535}, {"beta", {""}, -1}, {"password", {" 7319 "}, 0}, {"password", {"7318"}, -1}};
+        for (const auto &[dialog, texts, value] : examples) {
+            CupAnemometerCalibDialog cup;
+            ThermistorCalibTempDialog temperature;
+            ThermistorBetaDialog beta;
+            ThermistorBetaPasswordDialog password;
+            const QHash<QString, QPair<QDialog *, std::function<int()>>> dialogs = {
+                {"cup", {&cup, [&] { return cup.slope() * 1000 + cup.offset(); }}},
+                {"temperature", {&temperature, [&] { return int(temperature.temperature()); }}},
+                {"beta", {&beta, [&] { return int(beta.beta()); }}},
+                {"password", {&password, [] { return 0; }}}};
+            QDialog *d = dialogs[dialog].first;
+            d->show();
+            const QList<QLineEdit *> fields = d->findChildren<QLineEdit *>();
+            for (int i = 0; i < texts.size(); ++i) {
+                fields[i]->selectAll();
+                fields[i]->del();
+                QTest::keyClicks(fields[i], texts[i]);
+            }
+            QCOMPARE(fields[0]->echoMode(), dialog == "password" ? QLineEdit::Password : QLineEdit::Normal);
+            clickButton(d, QDialogButtonBox::Ok);
+            QCOMPARE(d->result() == QDialog::Accepted, value >= 0);
+            const int made = d->isVisible() ? -1 : dialogs[dialog].second();
+            QCOMPARE(dialog + ' ' + QString::number(made), dialog + ' ' + QString::number(value));
+        }
+    }
+
+    // Green to yellow to red as the distortion goes from 0 to 12.5 to 25 %.
+    void indicatorColour()
+    {
+        const std::tuple<float, int, int> examples[] = {{-0.1f, 0, 255}, {0.0f, 0, 255}, {0.0625f, 128, 255},
+            {0.125f, 255, 255}, {0.1875f, 255, 128}, {0.25f, 255, 0}, {0.6f, 255, 0}};
+        for (const auto &[distortion, red, green] : examples)
+            QCOMPARE(CalibFinishDialog::indicatorColour(distortion), QColor(red, green, 0));
+    }
+
+    void resultDialog()
+    {
+        Model model(0, 0, false, false, false, false);
+        CalibFinishDialog dialog(&model);
+        model.setCompassResults(1.0f, 0.05f, 0.25f);
+        model.setLastCalibrationSucceeded(true);
+        model.states().calibSuccess->enter();
+        QVERIFY(dialog.isVisible() && !dialog.isModal());
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Calibration Succeeded"));
+        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("infoText"))->text(),
+                 QStringLiteral("The module was successfully calibrated."));
+        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("distortionPercentText"))->text(), QStringLiteral("25.0 %"));
+        QCOMPARE(dialog.findChild<QWidget *>(QStringLiteral("warningIndicator"))->styleSheet(),
+                 QStringLiteral("background-color: rgb(255, 0, 0); border-radius: 6px;"));
+        QWidget *distortion = dialog.findChild<QWidget *>(QStringLiteral("distortionWidget"));
+        QVERIFY(distortion->isVisible());
+        clickButton(&dialog, QDialogButtonBox::Ok);
+        QVERIFY(model.currentState() == model.states().stopped && !dialog.isVisible());
+
+        // After an anemometer outcome only title and message show; closing acknowledges too.
+        model.setCalibrationType(1);
+        model.states().calibSuccess->enter();
+        QVERIFY(dialog.isVisible() && !distortion->isVisible());
+        dialog.close();
+        QVERIFY(model.currentState() == model.states().stopped && !dialog.isVisible());
     }
 };
 

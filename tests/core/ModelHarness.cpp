@@ -1,15 +1,11 @@
 #include "ModelHarness.h"
+#include "TestSupport.h"
 
 #include "core/State_Stopped.h"
 #include "link/FlightModule.h"
 #include "link/State_Configuring.h"
 
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QSettings>
-#include <QTimer>
-
-#include <functional>
 
 #include <sys/ioctl.h>
 
@@ -17,19 +13,6 @@ namespace {
 
 constexpr int waitLimitMs = 3000;
 constexpr int anHour = 3600 * 1000;
-
-bool spinUntil(const std::function<bool()> &done)
-{
-    QDeadlineTimer deadline(waitLimitMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(1, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
 
 } // namespace
 
@@ -57,10 +40,7 @@ ModelRig::ModelRig(int windUnits, int gps)
 
 bool ModelRig::open()
 {
-    if (!pty_.open())
-        return false;
-    model_->setPortName(pty_.slavePath());
-    if (!model_->openPort())
+    if (!pty_.open() || !model_->setPortName(pty_.slavePath()) || !model_->openPort())
         return false;
     model_->timers().fast.stop();
     return true;
@@ -92,17 +72,17 @@ bool ModelRig::deliver(const QByteArray &bytes)
     if (!pty_.write(bytes))
         return false;
     QSerialPort *port = model_->serialPort();
-    return spinUntil([&] {
+    return TestSupport::waitUntil([&] {
         int pending = 0;
         ::ioctl(int(port->handle()), FIONREAD, &pending);
         return readyReads > before && pending == 0 && port->bytesAvailable() == 0;
-    });
+    }, waitLimitMs);
 }
 
 QByteArray ModelRig::takeBytes(int count)
 {
     pty_.waitForBytes(count, waitLimitMs);
-    spinUntil([this] { return model_->serialPort()->bytesToWrite() == 0; });
+    TestSupport::waitUntil([this] { return model_->serialPort()->bytesToWrite() == 0; }, waitLimitMs);
     return pty_.takeReceived();
 }
 
@@ -116,12 +96,13 @@ bool ModelRig::loadAndStop(const QList<qint64> &addresses)
         return false;
     model_->stopAcquiring();
     model_->loadSavedModules();
-    return model_->currentState() == model_->states().stopped
-           && model_->rowCount() == addresses.size();
+    return model_->currentState() == model_->states().stopped && model_->rowCount() == addresses.size();
 }
 
 bool ModelRig::startModules()
 {
+    if (model_->timers().start.interval() != 100)
+        return false;
     model_->timers().start.setInterval(anHour);
     for (int row = 0; row < model_->rowCount(); ++row) {
         invoke("onStartTimer");
@@ -130,5 +111,9 @@ bool ModelRig::startModules()
         if (takeBytes(timing) != timing)
             return false;
     }
-    return true;
+    // The timer runs on: its next tick finds no module left, writes nothing and stops it.
+    if (model_->isPendingStateSet() || !model_->timers().start.isActive())
+        return false;
+    invoke("onStartTimer");
+    return !model_->timers().start.isActive() && wroteNothing();
 }

@@ -60,7 +60,8 @@ public:
     // Loads the modules (named "TX" and the last four hexadecimal digits of their address) as
     // saved modules and ends in State_Stopped.
     bool loadAndStop(const QList<qint64> &addresses);
-    // Gives the start timer one tick per module; false unless each writes that module's timing.
+    // Gives the start timer (every 100 ms) one tick per module and one more; false unless each
+    // writes that module's timing and the last one nothing.
     bool startModules();
     // From State_Stopped through the start sequence into State_Running.
     bool startRunning() { model_->run(); return startModules() && model_->isRunning(); }

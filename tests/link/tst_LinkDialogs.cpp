@@ -10,77 +10,49 @@
 #include "link/ProgressDialog.h"
 #include "link/SerialPortDialog.h"
 
-#include <QComboBox>
-#include <QElapsedTimer>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QRadioButton>
 #include <QtTest>
+#include <QtWidgets>
 
 class TestLinkDialogs : public SettingsTestCase
 {
     Q_OBJECT
 
 private slots:
-    void timingDialogShowsAndSendsTheIndex_data()
-    {
-        QTest::addColumn<int>("modelIndex");
-        QTest::addColumn<QString>("shownLength");
-        QTest::addColumn<bool>("shownInMinutes");
-        QTest::addColumn<QString>("choice");
-        QTest::addColumn<int>("sentIndex");
-        QTest::newRow("1 minute, then seconds") << 13 << "1" << true << "seconds" << 1;
-        QTest::newRow("1 minute, then 60") << 13 << "1" << true << "last" << 24;
-        QTest::newRow("10 seconds, then minutes") << 7 << "10" << false << "minutes" << 19;
-        QTest::newRow("0 as 1 second") << 0 << "1" << false << "minutes" << 13;
-        QTest::newRow("25 as 1 second, then 2") << 25 << "1" << false << "next" << 2;
-    }
-
+    // The model's interval, a choice (", configuring": while the base station is configured, when the
+    // interval stays), what the dialog shows when opened and after the choice, the index sent.
     void timingDialogShowsAndSendsTheIndex()
     {
-        QFETCH(int, modelIndex);
-        QFETCH(QString, shownLength);
-        QFETCH(bool, shownInMinutes);
-        QFETCH(QString, choice);
-        QFETCH(int, sentIndex);
-        Model model(0, 0, false, false, false, false);
-        model.setDataInterval(modelIndex);
-        // Built after the model's last status change: opening it must still show the model.
-        DataTimingDialog dialog(&model);
-        dialog.show();
-        auto *interval = dialog.findChild<QComboBox *>(QStringLiteral("interval"));
-        auto *minutes = dialog.findChild<QRadioButton *>(QStringLiteral("minutes"));
-        auto *seconds = dialog.findChild<QRadioButton *>(QStringLiteral("seconds"));
-        QCOMPARE(interval->currentText(), shownLength);
-        QCOMPARE(minutes->isChecked(), shownInMinutes);
-        QCOMPARE(seconds->isChecked(), !shownInMinutes);
-
-        if (choice == QLatin1String("seconds"))
-            QTest::mouseClick(seconds, Qt::LeftButton);
-        else if (choice == QLatin1String("minutes"))
-            QTest::mouseClick(minutes, Qt::LeftButton);
-        else
-            QTest::keyClick(interval, choice == QLatin1String("last") ? Qt::Key_End : Qt::Key_Down);
-        QCOMPARE(model.dataInterval(), sentIndex);
+        const std::tuple<int, QString, QString, int> examples[] = {{13, "seconds", "1 min, 1 s", 1},
+            {13, "last", "1 min, 60 min", 24}, {7, "minutes", "10 s, 10 min", 19}, {0, "minutes", "1 s, 1 min", 13},
+            {25, "next", "1 s, 2 s", 2}, {2, "minutes, configuring", "2 s, 2 s", 2}};
+        for (const auto &[modelIndex, choice, shown, sentIndex] : examples) {
+            Model model(0, 0, false, false, false, false);
+            model.setDataInterval(modelIndex);
+            // Built after the model's last status change: opening it must still show the model.
+            DataTimingDialog dialog(&model);
+            dialog.show();
+            auto *interval = dialog.findChild<QComboBox *>(QStringLiteral("interval"));
+            auto *minutes = dialog.findChild<QRadioButton *>(QStringLiteral("minutes"));
+            auto *seconds = dialog.findChild<QRadioButton *>(QStringLiteral("seconds"));
+            const auto showing = [&] {
+                return interval->currentText() + (minutes->isChecked() ? " min" : seconds->isChecked() ? " s" : "");
+            };
+            QStringList seen{showing()};
+            PseudoTerminal line;
+            if (choice.endsWith(QLatin1String(", configuring")))
+                QVERIFY(line.open() && model.setPortName(line.slavePath()) && model.openPort());
+            if (choice.startsWith(QLatin1String("seconds")))
+                QTest::mouseClick(seconds, Qt::LeftButton);
+            else if (choice.startsWith(QLatin1String("minutes")))
+                QTest::mouseClick(minutes, Qt::LeftButton);
+            else
+                QTest::keyClick(interval, choice == QLatin1String("last") ? Qt::Key_End : Qt::Key_Down);
+            QCOMPARE(seen << showing(), shown.split(QStringLiteral(", ")));
+            QCOMPARE(model.dataInterval(), sentIndex);
+        }
     }
 
-    void timingDialogShowsTheModelAgainAfterARefusal()
-    {
-        PseudoTerminal line;
-        QVERIFY(line.open());
-        Model model(0, 0, false, false, false, false);
-        DataTimingDialog dialog(&model);
-        dialog.show();
-        model.setPortName(line.slavePath());
-        QVERIFY(model.openPort()); // configuring the base station: no interval change now
-        auto *minutes = dialog.findChild<QRadioButton *>(QStringLiteral("minutes"));
-        QTest::mouseClick(minutes, Qt::LeftButton);
-        QCOMPARE(model.dataInterval(), 2);
-        QVERIFY(!minutes->isChecked());
-        QCOMPARE(dialog.findChild<QComboBox *>(QStringLiteral("interval"))->currentText(),
-                 QStringLiteral("2"));
-    }
-
+    // Opening lists the ports afresh; a name is selected from the list (in any case) or entered.
     void portDialogSelectsAndHandsOverTheName()
     {
         Model model(0, 0, false, false, false, false);
@@ -89,6 +61,10 @@ private slots:
         auto *entry = dialog.findChild<QLineEdit *>(QStringLiteral("portEntry"));
         auto *selectButton = dialog.findChild<QRadioButton *>(QStringLiteral("selectButton"));
         auto *manualButton = dialog.findChild<QRadioButton *>(QStringLiteral("manualButton"));
+        ports->addItem(QStringLiteral("gone"));
+        dialog.show();
+        QCOMPARE(ports->findText(QStringLiteral("gone")), -1);
+        QCOMPARE(ports->count(), QSerialPortInfo::availablePorts().size());
         ports->addItem(QStringLiteral("COM3"));
         ports->addItem(QStringLiteral("COM4"));
 
@@ -110,17 +86,6 @@ private slots:
         QCOMPARE(model.serialPort()->portName(), QStringLiteral("COM9"));
     }
 
-    void portDialogListsPortsAfreshWhenOpened()
-    {
-        Model model(0, 0, false, false, false, false);
-        SerialPortDialog dialog(&model);
-        auto *ports = dialog.findChild<QComboBox *>(QStringLiteral("portSelection"));
-        ports->addItem(QStringLiteral("gone"));
-        dialog.show();
-        QCOMPARE(ports->findText(QStringLiteral("gone")), -1);
-        QCOMPARE(ports->count(), QSerialPortInfo::availablePorts().size());
-    }
-
     void progressDialogReportsASilentBaseStation()
     {
         BaseStationSimulator::Settings settings;
@@ -134,8 +99,7 @@ private slots:
         model.setClock([&wall] { return wall.elapsed() * 20; });
         ProgressDialog dialog(&model);
         model.setPortName(radio.portName());
-        QVERIFY(model.openPort());
-        QVERIFY(dialog.isVisible());
+        QVERIFY(model.openPort() && dialog.isVisible());
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Configuring base station"));
         auto *bar = dialog.findChild<QProgressBar *>(QStringLiteral("progressBar"));
         QTRY_VERIFY(bar->value() > 0);
@@ -146,8 +110,7 @@ private slots:
         QCOMPARE(seen.text, QStringLiteral("Configuration failed!\nMake sure base station is "
                                            "turned on and try again."));
         QCOMPARE(seen.icon, QMessageBox::Warning);
-        QVERIFY(!dialog.isVisible());
-        QVERIFY(model.canOpenPort());
+        QVERIFY(!dialog.isVisible() && model.canOpenPort());
     }
 };
 

@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -51,6 +53,22 @@ void clearSettings()
     QSettings settings;
     settings.clear();
     settings.sync();
+}
+
+bool waitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    bool met = done(); // asked once a look: done() may act, as a connection attempt does
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (!met && (met = done()))
+            loop.quit();
+    });
+    look.start(1);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (!met)
+        loop.exec();
+    return met;
 }
 
 } // namespace TestSupport

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 // Every test program runs with HOME, the XDG folders, TMPDIR and QSettings pointed at a fresh
 // temporary folder, so no test reads or writes the user's own settings or files, and programs
 // running side by side do not meet in the temporary folder (local socket names live there).
@@ -17,6 +19,10 @@ QString sandboxPath();
 
 // Removes every stored setting of the application.
 void clearSettings();
+
+// Runs the event loop until done() holds or timeoutMs pass, looking every millisecond (QTRY_*
+// sleeps 10 ms between looks): it keeps up with a simulator or a pseudo-terminal in this thread.
+bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000);
 
 } // namespace TestSupport
 
