@@ -47,6 +47,10 @@ const QString activeTabKey = QStringLiteral("activeTab");
 const QString logGroup = QStringLiteral("LogFile");
 const QString directoryKey = QStringLiteral("directory");
 
+// The shortest time between two repaints of the window: shorter than a display's frame (16 ms),
+// so no change shows late, yet long enough to paint several modules' reports together.
+constexpr int repaintIntervalMs = 12;
+
 // The sizes of the splitter's panes (graphs, table) on a first start.
 const QVariantList defaultSplitterSizes = {300, 1000};
 
@@ -129,6 +133,13 @@ MainWindow::MainWindow(QWidget *parent)
     tableView->horizontalHeader()->setStretchLastSection(true);
     tableView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     splitter->addWidget(tableView);
+
+    heldRepaint.setSingleShot(true);
+    heldRepaint.setTimerType(Qt::PreciseTimer);
+    connect(&heldRepaint, &QTimer::timeout, this, [this] {
+        QEvent request(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(this, &request);
+    });
 
     // 8. Status bar, saved settings, and everything drawn once from the model's state.
     buildStatusBar();
@@ -499,6 +510,25 @@ void MainWindow::showWarning(const QString &title, const QString &text)
     auto *box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    // Fifty modules report within a fifth of a second, each changing the table and the graph a
+    // few milliseconds after the last: painted one by one, the graph would be painted fifty
+    // times a second. A request to repaint that comes too soon after the last repaint is held
+    // until its time, and everything changed meanwhile is painted at once.
+    if (event->type() == QEvent::UpdateRequest) {
+        const qint64 wait =
+            lastRepaint.isValid() ? repaintIntervalMs - lastRepaint.elapsed() : 0;
+        if (wait > 0) {
+            if (!heldRepaint.isActive())
+                heldRepaint.start(int(wait));
+            return true;
+        }
+        lastRepaint.start();
+    }
+    return QMainWindow::event(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -1,9 +1,11 @@
 #ifndef VENTROLLA_APP_MAINWINDOW_H
 #define VENTROLLA_APP_MAINWINDOW_H
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
 #include <QPixmap>
+#include <QTimer>
 
 #include <memory>
 
@@ -59,6 +61,7 @@ public slots:
     void onHighWindDetected(int windspeed);
 
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
 
@@ -140,6 +143,10 @@ private:
     PressureGraphScene *pressureScene = nullptr;
     AltitudeGraphScene *altitudeScene = nullptr;
     QTableView *tableView = nullptr;
+
+    // The window repaints at most every few milliseconds (event()).
+    QElapsedTimer lastRepaint;
+    QTimer heldRepaint;
 };
 
 #endif

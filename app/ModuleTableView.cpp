@@ -1,5 +1,7 @@
 #include "app/ModuleTableView.h"
 
+#include "core/Model.h"
+
 #include <QAccessible>
 #include <QHeaderView>
 
@@ -20,6 +22,7 @@ void ModuleTableView::forgetShown()
 {
     // Rows move: what was shown where is no longer known. The view repaints them all.
     shown.clear();
+    shownRecords.clear();
 }
 
 void ModuleTableView::reset()
@@ -71,14 +74,23 @@ void ModuleTableView::dataChanged(const QModelIndex &topLeft, const QModelIndex 
 {
     const int rows = model()->rowCount();
     const int columns = model()->columnCount();
-    if (shown.size() != rows)
+    if (shown.size() != rows) {
         shown.resize(rows);
+        shownRecords.resize(rows);
+    }
+    const auto *table = qobject_cast<const Model *>(model());
     const QStyleOptionViewItem options = viewOptions();
     QVector<int> widthsBefore(columns, -2); // -2: column untouched
     // Whole rows are compared: a refresh of a row's record may bring a column the change
     // does not name (the model leaves out the XData column).
     for (int row = topLeft.row(); row <= bottomRight.row() && row < rows; ++row) {
         QVector<Cell> &cells = shown[row];
+        if (table) {
+            const quint64 record = table->recordRevision(row);
+            if (cells.size() == columns && record == shownRecords[row])
+                continue;
+            shownRecords[row] = record;
+        }
         if (cells.size() != columns)
             cells = QVector<Cell>(columns);
         QRect changed;

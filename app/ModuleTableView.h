@@ -10,10 +10,10 @@
 // The model announces every data message as a change of the whole table (each refresh copies
 // every module's latest record), although only one module's values changed. Repainting the
 // whole table, and measuring every cell again for the columns sized to their contents, for
-// each of fifty modules' messages a second would keep a core busy. This view compares the
-// cells of the rows announced with what it last showed: it repaints only the cells that
-// differ, measures only those, and has the columns sized again only when the widest content
-// of a column changed.
+// each of fifty modules' messages a second would keep a core busy. This view passes over the
+// rows whose record the model has not renewed, and compares the cells of the others with what
+// it last showed: it repaints only the cells that differ, measures only those, and has the
+// columns sized again only when the widest content of a column changed.
 class ModuleTableView : public QTableView
 {
     Q_OBJECT
@@ -40,8 +40,9 @@ private:
     int contentWidth(int column) const;
     void forgetShown();
 
-    // What is shown, by row and column.
+    // What is shown, by row and column, and the model's record revision of each row shown.
     QVector<QVector<Cell>> shown;
+    QVector<quint64> shownRecords;
 };
 
 #endif

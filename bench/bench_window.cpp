@@ -1,27 +1,41 @@
-// The window during a sounding of 50 simulated modules reporting every second, the table
-// visible: the main thread's CPU time per data set, and the time from a module's Data frame
-// written on the pseudo-terminal to the end of the first paint of the table after the model
-// took that frame in (median and 99th percentile).
+// The window during a sounding of 50 simulated modules reporting every second: the main
+// thread's CPU time per data set, and the time from a module's Data frame written on the
+// pseudo-terminal to the end of the first paint, after the model took that frame in, of the
+// table and of the visible graph (median and 99th percentile).
 //
-// The simulator runs in a thread of its own, so the main thread's CPU time is the window's and
-// the core's alone. The modules' clock runs at real speed: the figures are those of a sounding.
+//     bench_window [data sets to measure] [table]
+//
+// By default the finished window: the altitude graph in view above the table, a log being
+// written and a stream client reading every line. With "table" the graphs' pane is folded away
+// and no log or client runs: the table alone, as in the window's first benchmark.
+//
+// The simulator and the stream client run in a thread of their own, so the main thread's CPU
+// time is the window's and the core's alone. The modules' clock runs at real speed: the
+// figures are those of a sounding.
 
 #include "BaseStationSimulator.h"
 #include "WindowDriver.h"
 
 #include "app/MainWindow.h"
 #include "core/Model.h"
+#include "graph/DataGraphView.h"
 #include "link/FlightModule.h"
+#include "output/LogFile.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QLocalSocket>
 #include <QMutex>
+#include <QSettings>
+#include <QSplitter>
 #include <QStringList>
-#include <QTime>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTime>
 
 #include <algorithm>
 #include <atomic>
@@ -82,20 +96,52 @@ double percentile(std::vector<double> values, double p)
     return values.empty() ? 0 : values[std::min(values.size() - 1, size_t(p * values.size()))];
 }
 
+// When each Data frame was written, by module and report time ("M001 10:00:05"); noted in the
+// simulator's thread, read in the main thread.
+struct WrittenFrames
+{
+    QMutex mutex;
+    QHash<QString, qint64> at;
+};
+
+// The latencies from written frame to the paints of one widget. The model may take a frame in
+// before the simulator's thread has noted its writing: it is then found at the next paint.
+struct PaintLatency
+{
+    QStringList takenIn; // frames the model has taken in and the widget has not yet painted
+    std::vector<double> ms;
+    int paints = 0; // while measuring
+
+    void painted(WrittenFrames &written, qint64 now, bool measuring)
+    {
+        paints += measuring;
+        QStringList unseen;
+        QMutexLocker lock(&written.mutex);
+        for (const QString &key : qAsConst(takenIn)) {
+            const auto found = written.at.constFind(key);
+            if (found != written.at.cend())
+                ms.push_back(double(now - *found) * 1e-6);
+            else
+                unseen << key;
+        }
+        takenIn = unseen;
+    }
+};
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    // Settings stay inside a throwaway folder.
+    // Settings, the log and the stream's socket stay inside a throwaway folder.
     QTemporaryDir home;
     for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "TMPDIR"})
         qputenv(name, home.path().toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    // bench_window [data sets to measure]
     const int measuredSets = argc > 1 ? qMax(1, QString::fromLocal8Bit(argv[1]).toInt())
                                       : defaultMeasuredSets;
+    const bool tableOnly = argc > 2 && qstrcmp(argv[2], "table") == 0;
     QApplication::setOrganizationName(QStringLiteral("Corvanel"));
     QApplication::setApplicationName(QStringLiteral("Ventrolla"));
 
@@ -111,18 +157,18 @@ int main(int argc, char **argv)
         settings.modules << module;
     }
 
-    // When each Data frame was written, by module and report time ("M001 10:00:05").
     QElapsedTimer clock;
     clock.start();
-    QMutex mutex;
-    QHash<QString, qint64> written;
+    WrittenFrames written;
     std::atomic<bool> measuring{false};
+    std::atomic<int> streamLines{0};
 
     QThread simulatorThread;
     simulatorThread.start();
     QObject anchor;
     anchor.moveToThread(&simulatorThread);
     BaseStationSimulator *simulator = nullptr;
+    QLocalSocket *streamClient = nullptr;
     QString port;
     QMetaObject::invokeMethod(&anchor, [&] {
         simulator = new BaseStationSimulator(settings);
@@ -135,8 +181,8 @@ int main(int argc, char **argv)
                              [&, id](qint64, const QByteArray &message) {
                                  if (measuring && message.size() > 18 && message[1] == 0x09) {
                                      const qint64 now = clock.nsecsElapsed();
-                                     QMutexLocker lock(&mutex);
-                                     written[id + ' ' + reportTime(message)] = now;
+                                     QMutexLocker lock(&written.mutex);
+                                     written.at[id + ' ' + reportTime(message)] = now;
                                  }
                              });
         }
@@ -144,7 +190,10 @@ int main(int argc, char **argv)
     const auto finish = [&](int status, const char *why) {
         if (why)
             std::fprintf(stderr, "bench_window: %s\n", why);
-        QMetaObject::invokeMethod(&anchor, [&] { delete simulator; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(&anchor, [&] {
+            delete streamClient;
+            delete simulator;
+        }, Qt::BlockingQueuedConnection);
         simulatorThread.quit();
         simulatorThread.wait();
         return status;
@@ -152,49 +201,69 @@ int main(int argc, char **argv)
     if (port.isEmpty())
         return finish(1, "no pseudo-terminal");
 
+    // The log goes where the log file dialog points, as when a user chooses it there.
+    const QString logDirectory = home.filePath(QStringLiteral("soundings"));
+    QDir().mkpath(logDirectory);
+    QSettings().setValue(QStringLiteral("LogFile/directory"), logDirectory);
     WindowDriver driver({});
     driver.speedUpConfiguration(4);
-    driver.window().resize(1400, 1800); // every row in sight
-    driver.window().show();
+    MainWindow &window = driver.window();
+    // Every row of the table in sight, under a graph the height of a screen.
+    const int graphHeight = tableOnly ? 0 : 700;
+    window.resize(1400, 1800 + graphHeight);
+    window.findChild<QSplitter *>(QStringLiteral("mainSplitter"))->setSizes({graphHeight, 1800});
+    auto *graphTabs = window.findChild<QTabWidget *>(QStringLiteral("graphTabs"));
+    graphTabs->setCurrentIndex(2); // altitude
+    window.show();
     Model &model = driver.model();
 
-    // Frames the model has taken in and the table has not yet painted. The model may take a
-    // frame in before the simulator's thread has noted its writing: it is then found at the
-    // next paint.
-    QStringList takenIn;
-    std::vector<double> latenciesMs;
+    PaintLatency table;
+    PaintLatency graph;
     QObject::connect(&model.moduleList(), &FlightModuleList::data, [&](int moduleNumber) {
         const FlightModule *module = model.moduleList().module(moduleNumber);
-        if (measuring)
-            takenIn << module->moduleId() + ' ' + module->field(8).toString();
+        if (!measuring)
+            return;
+        const QString key = module->moduleId() + ' ' + module->field(8).toString();
+        table.takenIn << key;
+        if (!tableOnly)
+            graph.takenIn << key;
     });
-    PaintWatcher watcher([&] {
-        const qint64 now = clock.nsecsElapsed();
-        QStringList unseen;
-        QMutexLocker lock(&mutex);
-        for (const QString &key : qAsConst(takenIn)) {
-            if (written.contains(key))
-                latenciesMs.push_back(double(now - written.take(key)) * 1e-6);
-            else
-                unseen << key;
-        }
-        takenIn = unseen;
-    });
-    driver.window().findChild<QTableView *>(QStringLiteral("tableView"))
-        ->viewport()->installEventFilter(&watcher);
+    PaintWatcher tableWatcher([&] { table.painted(written, clock.nsecsElapsed(), measuring); });
+    window.findChild<QTableView *>(QStringLiteral("tableView"))
+        ->viewport()->installEventFilter(&tableWatcher);
+    PaintWatcher graphWatcher([&] { graph.painted(written, clock.nsecsElapsed(), measuring); });
+    qobject_cast<DataGraphView *>(graphTabs->currentWidget())
+        ->viewport()->installEventFilter(&graphWatcher);
 
     int sets = 0;
     QObject::connect(&model, &Model::dataSetReady, [&sets] { ++sets; });
     if (!driver.acquire(port, moduleCount, 120000))
         return finish(1, "not every module was acquired");
     model.setDataInterval(1); // every second
+    if (!tableOnly) {
+        if (!window.findChild<LogFile *>()->begin(logDirectory + QStringLiteral("/sounding.csv")))
+            return finish(1, "the log could not be begun");
+        QMetaObject::invokeMethod(&anchor, [&] {
+            streamClient = new QLocalSocket;
+            QObject::connect(streamClient, &QLocalSocket::readyRead, [&] {
+                while (streamClient->canReadLine()) {
+                    streamClient->readLine();
+                    ++streamLines;
+                }
+            });
+            streamClient->connectToServer(QStringLiteral("Ventrolla"));
+        }, Qt::BlockingQueuedConnection);
+    }
     if (!driver.run(20000))
         return finish(1, "the run did not start");
     if (!WindowDriver::waitFor([&] { return sets >= warmupSets; }, 60000))
         return finish(1, "no data sets");
+    if (!tableOnly && streamLines == 0)
+        return finish(1, "the stream client got no line");
 
     measuring = true;
     const int setsStart = sets;
+    const int linesStart = streamLines;
     const double cpuStart = threadCpuSeconds();
     const qint64 wallStart = clock.nsecsElapsed();
     if (!WindowDriver::waitFor([&] { return sets >= setsStart + measuredSets; },
@@ -206,12 +275,22 @@ int main(int argc, char **argv)
     driver.stop(10000);
 
     const int measured = sets - setsStart;
+    std::printf("window                           %s\n",
+                tableOnly ? "table only" : "altitude graph, table, log, stream client");
     std::printf("modules                          %d, reporting every second\n", moduleCount);
     std::printf("data sets measured               %d in %.1f s\n", measured, wall);
+    if (!tableOnly)
+        std::printf("stream lines read                %d\n", streamLines - linesStart);
     std::printf("main thread CPU per data set     %.2f ms\n", cpu * 1e3 / measured);
     std::printf("main thread CPU share            %.2f %% of one core\n", 100 * cpu / wall);
-    std::printf("frames measured                  %zu\n", latenciesMs.size());
-    std::printf("frame to table paint, median     %.2f ms\n", percentile(latenciesMs, 0.5));
-    std::printf("frame to table paint, p99        %.2f ms\n", percentile(latenciesMs, 0.99));
+    for (const auto &[name, latency] :
+         {std::pair<const char *, const PaintLatency &>{"table", table}, {"graph", graph}}) {
+        if (latency.ms.empty())
+            continue;
+        std::printf("%s paints per data set          %.1f\n", name,
+                    double(latency.paints) / measured);
+        std::printf("frame to %s paint, median      %.2f ms\n", name, percentile(latency.ms, 0.5));
+        std::printf("frame to %s paint, p99         %.2f ms\n", name, percentile(latency.ms, 0.99));
+    }
     return finish(0, nullptr);
 }

@@ -479,6 +479,11 @@ void Model::refreshTable()
         emit dataChanged(index(0, 0), index(rows - 1, FlightModule::GroundSpeedColumn));
 }
 
+quint64 Model::recordRevision(int row) const
+{
+    return moduleList_.recordRevision(row);
+}
+
 // ---- pending state and signals ----
 
 void Model::setPendingState(State *state)

@@ -182,6 +182,9 @@ public:
     void clearModules();
     void removeModule(int row);
     void refreshTable();
+    // Moves whenever the row's cells may have changed (FlightModuleList::recordRevision): the
+    // table's readers use it to skip the rows a refresh of the whole table left untouched.
+    quint64 recordRevision(int row) const;
 
     // Pending state: where an intermediate state goes when it finishes.
     void setPendingState(State *state);

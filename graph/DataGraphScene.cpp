@@ -404,6 +404,8 @@ void DataGraphScene::placeRow(int row)
 void DataGraphScene::placeLine(int column, int row)
 {
     DataLine *line = lines_[column][row];
+    // What lies outside the plot is under the masks: the line need not draw it.
+    line->setVisibleArea(QRectF(0, 0, plotWidth_, plotHeight_));
     if (finite(line->unitLine()))
         line->setLine(plotScale.map(line->unitLine()));
 }

@@ -95,10 +95,16 @@ void GraphDataCache::refresh(int first, int last)
 
 void GraphDataCache::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight)
 {
-    if (topLeft.isValid() && bottomRight.isValid())
-        refresh(topLeft.row(), bottomRight.row());
-    else
-        refresh(0, rows.size() - 1);
+    int first = 0;
+    int last = rows.size() - 1;
+    if (topLeft.isValid() && bottomRight.isValid()) {
+        first = std::max(topLeft.row(), 0);
+        last = std::min(bottomRight.row(), last);
+    }
+    for (int row = first; row <= last; ++row) {
+        if (rows[row].revision == 0 || rows[row].recordRevision != model->recordRevision(row))
+            readRow(row);
+    }
 }
 
 void GraphDataCache::rowsInserted(const QModelIndex &parent, int start, int end)
@@ -126,6 +132,7 @@ void GraphDataCache::rowsAboutToBeRemoved(const QModelIndex &parent, int start, 
 void GraphDataCache::readRow(int row)
 {
     Row &cached = rows[row];
+    cached.recordRevision = model->recordRevision(row);
     bool changed = false;
     const auto read = [&](int column) {
         QVariant cell = model->data(model->index(row, column));

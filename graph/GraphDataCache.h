@@ -11,7 +11,8 @@ class Model;
 // The table's cells as the profile graphs read them, kept per row with a revision number that
 // changes whenever the row's cells do. The model announces a change of every cell for each Data
 // message while only one module's row changed; one cache per model, shared by all its graphs,
-// reads the table once per change, and each graph redraws only the rows whose revision moved.
+// reads again only the rows whose record the model has renewed, and each graph redraws only the
+// rows whose revision moved.
 //
 // A cell with no value is NaN: an invalid or non-numeric (also empty) cell, and every cell of a
 // module that has not reported yet. Such a module shows the text "0" in all of columns 1 to 12,
@@ -54,6 +55,7 @@ private:
         double values[valueCount];
         bool hasWind = false;
         quint64 revision = 0;
+        quint64 recordRevision = 0; // the model's, when the row was read
     };
 
     explicit GraphDataCache(Model *model);

@@ -67,6 +67,7 @@ void FlightModuleList::append(FlightModule *module, bool received)
     modulesByAddress.insert(module->radioAddress(), module);
     dataReceived.append(received);
     records.append(received ? module->record() : module->blankRecord());
+    revisions.append(++lastRevision);
     connectModule(module);
     currentIndex_ = modules.size() - 1;
 }
@@ -98,6 +99,7 @@ FlightModule *FlightModuleList::takeModule(int index)
     modulesByAddress.remove(taken->radioAddress());
     dataReceived.removeAt(index);
     records.removeAt(index);
+    revisions.removeAt(index);
     taken->disconnect();
 
     if (modules.isEmpty())
@@ -119,6 +121,7 @@ void FlightModuleList::clear()
     modulesByAddress.clear();
     dataReceived.clear();
     records.clear();
+    revisions.clear();
     currentIndex_ = 0;
 }
 
@@ -131,8 +134,20 @@ QVariant FlightModuleList::value(int row, int column) const
 
 void FlightModuleList::refreshRecords()
 {
-    for (int i = 0; i < modules.size(); ++i)
-        records[i] = dataReceived[i] ? modules[i]->record() : modules[i]->blankRecord();
+    for (int i = 0; i < modules.size(); ++i) {
+        const QList<QVariant> record =
+            dataReceived[i] ? modules[i]->record() : modules[i]->blankRecord();
+        // A module whose record did not change hands out the very list the table holds.
+        if (record.isSharedWith(records[i]))
+            continue;
+        records[i] = record;
+        revisions[i] = ++lastRevision;
+    }
+}
+
+quint64 FlightModuleList::recordRevision(int row) const
+{
+    return row >= 0 && row < revisions.size() ? revisions[row] : 0;
 }
 
 FlightModule *FlightModuleList::currentModule() const

@@ -33,6 +33,9 @@ public:
 
     QVariant value(int row, int column) const;
     void refreshRecords();
+    // Moves whenever the record the table shows in that row may have changed, so that readers
+    // of the table can pass over the rows a refresh left as they were.
+    quint64 recordRevision(int row) const;
 
     FlightModule *currentModule() const;
     int currentIndex() const;
@@ -83,6 +86,8 @@ private:
     QMap<qint64, FlightModule *> modulesByAddress;
     QList<bool> dataReceived;
     QList<QList<QVariant>> records;
+    QList<quint64> revisions; // by row, as records
+    quint64 lastRevision = 0;
     int currentIndex_ = 0;
 };
 

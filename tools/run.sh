@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The demonstration: builds Ventrolla and runs its window against the simulator of a base
-# station with three flight modules (GPS and XData) on a pseudo-terminal. Settings live in a
-# temporary folder, in which the base-station port is already the simulator's, so Acquire opens
-# the serial-port dialog with that port filled in; the user's own settings are left alone.
+# station with five flight modules (GPS and XData) hanging 90 m apart from a site 1000 m up, on a
+# pseudo-terminal. Settings, logs and the live stream's socket live in a temporary folder of the
+# demo's own, in which the base-station port is already the simulator's, so Acquire opens the
+# serial-port dialog with that port filled in; the user's own settings are left alone.
 #
 # Without a display (neither DISPLAY nor WAYLAND_DISPLAY set) it runs the headless
 # demonstration instead: the recorder makes a short sounding and prints its log file and the
@@ -49,8 +50,9 @@ trap cleanup EXIT
 # The simulator prints the pseudo-terminal to open on its first line. Its modules switch on one
 # after another once the base station is configured, as a crew does in the field.
 start_simulator() {
-    "$build/sim/ventrolla-sim" --modules 3 --kinds QDP --gps --xdata \
-        --power-on-delay 500 --power-on-interval 1500 >"$demo/sim.out" 2>"$demo/sim.log" &
+    "$build/sim/ventrolla-sim" --modules "$1" --kinds QDP --gps --xdata --spacing 90 \
+        --ground-elevation 1000 --power-on-delay 500 --power-on-interval 1500 \
+        >"$demo/sim.out" 2>"$demo/sim.log" &
     sim_pid=$!
     for _ in $(seq 100); do
         [ -s "$demo/sim.out" ] && break
@@ -65,19 +67,27 @@ start_simulator() {
 
 if [ "$windowed" = 1 ]; then
     echo "Starting the simulated base station and the window"
-    start_simulator
-    # The port, the GPS fields the simulated modules send, and a window wide enough for every
-    # column.
-    mkdir -p "$XDG_CONFIG_HOME/Corvanel"
+    start_simulator 5
+    # The port, altitudes above the ground of the site, the GPS fields the simulated modules
+    # send, a window wide enough for every column with the altitude graph above the table, and
+    # logs kept in the demo's folder.
+    mkdir -p "$XDG_CONFIG_HOME/Corvanel" "$demo/logs"
     cat >"$XDG_CONFIG_HOME/Corvanel/Ventrolla.conf" <<CONF
 [BaseStation]
 port=$port
 
+[LogFile]
+directory=$demo/logs
+
 [MainWindow]
-size=@Size(1300 480)
+size=@Size(1640 860)
 pos=@Point(30 30)
+mainSplitter=540, 220
+activeTab=2
 
 [SetupDialog]
+relativeAltitude=true
+groundElevation=1000
 latitude=true
 longitude=true
 course=true
@@ -85,17 +95,22 @@ speed=true
 CONF
     cat <<TEXT
 The simulated base station is on $port. In the window:
-  1. Set-up: OK (the optional GPS fields are already ticked).
+  1. Set-up: OK (altitude above the ground, GPS fields ticked).
   2. System > Acquire Modules: the port is filled in; OK. The base station is configured.
-  3. The acquisition dialog lists the modules as they switch on; Done when all three are in.
-  4. System > Run: the table fills with live values every two seconds. System > Stop ends it.
+  3. The acquisition dialog lists the modules as they switch on; Done when all five are in.
+  4. Log > Begin: a file name (the folder is $demo/logs); Save.
+  5. System > Run: graphs and table fill with live values every two seconds.
+  6. System > High Wind Alert > Set Threshold (say 15 knots), then Activate.
+  7. System > Stop; then System > Acquire and Configure Modules to calibrate a module.
+The live stream, one tab-separated line per data set, while the window runs:
+    socat -u UNIX-CONNECT:$demo/Ventrolla STDOUT
 TEXT
     "$build/app/ventrolla" 2>"$demo/window.log" || true
     exit 0
 fi
 
 echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): running the headless demonstration instead"
-start_simulator
+start_simulator 3
 echo "Simulated base station on $port"
 
 # The live stream: one tab-separated line per data set on the local socket "Ventrolla".

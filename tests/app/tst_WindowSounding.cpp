@@ -1,6 +1,8 @@
 // A whole sounding through the real window, driven as a user would: the set-up dialog, Acquire
 // with the simulator's port typed in, the base station configured, three modules acquired,
-// Done, Run, the table holding what the simulator sent, Stop, and quitting.
+// Done, a log begun, a client on the live stream, the high-wind alert armed, Run, the table
+// holding what the simulator sent, the alert raised and acknowledged, Stop, the configuration
+// window opened and closed, and quitting; the log and the stream carry the same data sets.
 
 #include "BaseStationSimulator.h"
 #include "ModalAnswer.h"
@@ -8,14 +10,19 @@
 
 #include "app/AcquireDialog_DynamicAltitude.h"
 #include "app/MainWindow.h"
+#include "config/ModuleConfigWindow.h"
 #include "core/Model.h"
 #include "link/ProgressDialog.h"
+#include "output/HighWindAlertDialog.h"
+#include "output/HighWindAlertService.h"
 
 #include <QAction>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocalSocket>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
 #include <QtTest>
 
@@ -106,6 +113,25 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("Stopped"), 5000);
         QVERIFY(!acquireDialog->isVisible());
 
+        // A log begun from the Log menu, a client on the stream, and the alert armed at one
+        // knot, which the simulated wind exceeds.
+        const QString logPath = TestSupport::sandboxPath() + QStringLiteral("/sounding.csv");
+        answerModal([&logPath](QWidget *dialog) {
+            // Typed as a user would: the name field has the focus, which selectFile() respects.
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(logPath);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        trigger("action_Begin_Logging");
+        QLocalSocket stream;
+        stream.connectToServer(QStringLiteral("Ventrolla"));
+        QVERIFY(stream.waitForConnected(2000));
+        answerModal([](QWidget *dialog) {
+            dialog->findChild<QSpinBox *>(QStringLiteral("userInput"))->setValue(1);
+            clickButton(dialog, QDialogButtonBox::Ok);
+        });
+        trigger("actionSet_Threshold_High_Wind");
+        trigger("actionActivate_High_Wind");
+
         // Every data set: each row of the table holds what its module sent for that time.
         const QAbstractItemModel *table =
             window.findChild<QTableView *>(QStringLiteral("tableView"))->model();
@@ -129,9 +155,50 @@ private slots:
         QVERIFY2(mismatches.isEmpty(), qPrintable(mismatches.join(QLatin1Char('\n'))));
         QCOMPARE(sent.size(), moduleCount);
 
+        // The alert sounds and shows its box until OK, which disarms it.
+        auto *alertBox = window.findChild<HighWindAlertDialog *>();
+        auto *alertSound = window.findChild<HighWindAlertService *>();
+        QVERIFY(alertBox->isVisible() && alertSound->isAlerting());
+        QCOMPARE(alertBox->text(),
+                 QStringLiteral("Wind speeds greater than 1 knots were detected!"));
+        clickButton(alertBox, QDialogButtonBox::Ok);
+        QVERIFY(!alertBox->isVisible() && !alertSound->isAlerting());
+        QVERIFY(!model->isHighWindAlertActive());
+
         trigger("action_Stop");
         QCOMPARE(state(), QStringLiteral("Stopping"));
         QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("Stopped"), 5000);
+
+        // The configuration window holds the module commands while it is open.
+        auto *configWindow = window.findChild<ModuleConfigWindow *>();
+        auto *run = window.findChild<QAction *>(QStringLiteral("action_Run"));
+        trigger("action_Module_Config");
+        QVERIFY(configWindow->isVisible() && !run->isEnabled());
+        QVERIFY(configWindow->close());
+        QVERIFY(run->isEnabled());
+
+        // Every data line of the log is the matching stream line without its XData column,
+        // with a comment field after the time.
+        QFile log(logPath);
+        QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QStringList logged =
+            QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(3);
+        QStringList streamed;
+        const auto readStream = [&] {
+            while (stream.canReadLine())
+                streamed << QString::fromUtf8(stream.readLine()).chopped(1);
+            return streamed.size();
+        };
+        QTRY_COMPARE(readStream(), logged.size());
+        QVERIFY(logged.size() >= 5);
+        for (int i = 0; i < logged.size(); ++i) {
+            const QStringList fields = streamed[i].split(QLatin1Char('\t'));
+            QCOMPARE(fields.size(), 1 + 14 * moduleCount);
+            QStringList expected = {fields[0], QString()};
+            for (int module = 0; module < moduleCount; ++module)
+                expected += fields.mid(1 + 14 * module, 13);
+            QCOMPARE(logged[i].split(QLatin1Char(',')), expected);
+        }
 
         MessageSeen seen;
         answerMessage(seen, QDialogButtonBox::Ok);
