@@ -252,7 +252,9 @@ private slots:
         const QString folder = TestSupport::sandboxPath();
         answerModal([&](QWidget *modal) {
             auto *dialog = qobject_cast<QFileDialog *>(modal);
-            dialog->selectFile(folder + QStringLiteral("/sounding"));
+            // Typed into the name field: selectFile() leaves that field alone once it has the focus.
+            dialog->setDirectory(folder);
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("sounding"));
             QMetaObject::invokeMethod(dialog, "accept");
         });
         action(*window, "action_Begin_Logging")->trigger();
