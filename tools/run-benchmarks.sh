@@ -8,7 +8,7 @@ cmake -S "$src" -B "$src/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DVENTROLLA_BUILD_TESTS=OFF
 cmake --build "$src/build-bench"
 for bench in "$src"/build-bench/bench/bench_*; do
-    [ -x "$bench" ] || continue
+    [ -f "$bench" ] && [ -x "$bench" ] || continue
     echo "== $(basename "$bench")"
     "$bench" "$@"
 done
