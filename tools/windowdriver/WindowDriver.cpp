@@ -1,11 +1,12 @@
 #include "WindowDriver.h"
 
+#include "ModalAnswer.h"
+
 #include "app/AcquireDialog_DynamicAltitude.h"
 #include "app/MainWindow.h"
 #include "core/Model.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
@@ -14,29 +15,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-
-namespace {
-
-// Runs answer on the modal dialog as soon as one is up.
-void answerModal(const std::function<void(QWidget *)> &answer)
-{
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            poll->stop();
-            poll->deleteLater();
-            answer(modal);
-        }
-    });
-    poll->start(5);
-}
-
-void clickOk(QWidget *dialog)
-{
-    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-}
-
-} // namespace
 
 WindowDriver::WindowDriver(const Choices &choices)
 {
@@ -50,7 +28,7 @@ WindowDriver::WindowDriver(const Choices &choices)
             for (const char *field : {"latitude", "longitude", "course", "speed"})
                 check(field);
         }
-        clickOk(setup);
+        clickButton(setup, QDialogButtonBox::Ok);
     });
     window_ = std::make_unique<MainWindow>();
     model_ = window_->findChild<Model *>();
@@ -81,7 +59,7 @@ bool WindowDriver::acquire(const QString &portName, int moduleCount, int timeout
         auto *entry = portDialog->findChild<QLineEdit *>(QStringLiteral("portEntry"));
         entry->setText(portName);
         portDialog->findChild<QRadioButton *>(QStringLiteral("manualButton"))->setChecked(true);
-        clickOk(portDialog);
+        clickButton(portDialog, QDialogButtonBox::Ok);
     });
     trigger("action_Acquire");
     if (!waitFor([this, moduleCount] { return model_->rowCount() >= moduleCount; }, timeoutMs))
