@@ -6,6 +6,7 @@
 #include "app/SetupDialog.h"
 #include "config/ModuleConfigWindow.h"
 #include "core/Model.h"
+#include "core/ModuleConfigSettings.h"
 #include "graph/AltitudeGraphScene.h"
 #include "graph/AxisDialog.h"
 #include "graph/DataGraphView.h"
@@ -84,7 +85,7 @@ MainWindow::MainWindow(QWidget *parent)
     model = new Model(setupDialog->windUnits(), setupDialog->groundElevation(),
                       setupDialog->latitude(), setupDialog->longitude(), setupDialog->course(),
                       setupDialog->speed(), this);
-    model->setConfigMode(0);
+    model->setConfigMode(ModuleConfigSettings::MainWindowMode);
 
     // 4. Menus and status bar follow the model.
     connect(model, &Model::statusChanged, this, &MainWindow::update);
@@ -108,7 +109,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     // 6. The dialogs, built once and reused.
     serialPortDialog = new SerialPortDialog(model, this);
-    acquireDialog = new AcquireDialog_DynamicAltitude(model, 0, this);
+    acquireDialog =
+        new AcquireDialog_DynamicAltitude(model, ModuleConfigSettings::MainWindowMode, this);
     dataTimingDialog = new DataTimingDialog(model, this);
     progressDialog = new ProgressDialog(model, this);
     aboutWindow = new AboutWindow(this);
@@ -403,7 +405,7 @@ void MainWindow::moduleConfigWindowClosing()
 {
     if (configWindow->isForceClosing())
         return; // quitting
-    model->setConfigMode(0);
+    model->setConfigMode(ModuleConfigSettings::MainWindowMode);
     connect(model, &Model::statusChanged, this, &MainWindow::update);
     update();
     updateLogMenu();

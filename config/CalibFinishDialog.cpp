@@ -1,6 +1,7 @@
 #include "config/CalibFinishDialog.h"
 
 #include "core/Model.h"
+#include "core/ModuleConfigSettings.h"
 #include "ui_CalibFinishDialog.h"
 
 #include <algorithm>
@@ -33,7 +34,8 @@ void CalibFinishDialog::update()
             hide();
         return;
     }
-    if (model->calibrationType() == 0 && model->lastCalibrationSucceeded()) {
+    if (model->calibrationType() == ModuleConfigSettings::CompassCalibration
+        && model->lastCalibrationSucceeded()) {
         const float distortion = model->compassDistortion();
         const float percent = distortion * 100;
         ui->distortionPercentText->setText(QStringLiteral("%1 %").arg(double(percent), 0, 'f', 1));

@@ -8,27 +8,13 @@
 #include "config/ThermistorCalibOptionsDialog.h"
 #include "config/ThermistorCalibTempDialog.h"
 #include "core/Model.h"
+#include "core/ModuleConfigSettings.h"
 #include "link/SerialPortDialog.h"
 #include "ui_ModuleConfigWindow.h"
 
 #include <QCloseEvent>
 #include <QMessageBox>
 #include <QShowEvent>
-
-namespace {
-
-// Configuration modes of the model: which window the acquisition serves.
-constexpr int configurationWindowMode = 1;
-
-// Calibration types and thermistor options as the calibration states read them.
-constexpr int compassCalibration = 0;
-constexpr int anemometerCalibration = 1;
-constexpr int thermistorCalibration = 2;
-constexpr int automaticThermistor = 0;
-constexpr int referenceThermistor = 1;
-constexpr int betaThermistor = 2;
-
-} // namespace
 
 ModuleConfigWindow::ModuleConfigWindow(Model *model, QWidget *parent)
     : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::ModuleConfigWindow>()), model(model)
@@ -53,7 +39,8 @@ ModuleConfigWindow::ModuleConfigWindow(Model *model, QWidget *parent)
             &ModuleConfigWindow::onPreviousModuleClicked);
 
     serialPortDialog = new SerialPortDialog(model, this);
-    acquireDialog = new AcquireDialog_DynamicAltitude(model, configurationWindowMode, this);
+    acquireDialog = new AcquireDialog_DynamicAltitude(
+        model, ModuleConfigSettings::ConfigurationWindowMode, this);
     calibFinishDialog = new CalibFinishDialog(model, this);
     helpDialog = new ModuleConfigHelpDialog(this);
     connect(ui->helpButton, &QPushButton::clicked, helpDialog, &QWidget::show);
@@ -135,7 +122,7 @@ void ModuleConfigWindow::onCalibrateClicked()
         if (prepareAnemometerCalibration())
             model->startCalibration();
     } else if (ui->compassRadioButton->isChecked()) {
-        model->setCalibrationType(compassCalibration);
+        model->setCalibrationType(ModuleConfigSettings::CompassCalibration);
         model->startCalibration();
     } else if (ui->thermistorRadioButton->isChecked()) {
         if (prepareThermistorCalibration())
@@ -146,7 +133,7 @@ void ModuleConfigWindow::onCalibrateClicked()
 bool ModuleConfigWindow::prepareAnemometerCalibration()
 {
     // Also decides from the module's kind whether it carries cups or a pitot tube.
-    model->setCalibrationType(anemometerCalibration);
+    model->setCalibrationType(ModuleConfigSettings::AnemometerCalibration);
     if (!model->cupAnemometer())
         return true;
     if (QMessageBox::warning(this, tr("Calibrate Cup Anemometer?"),
@@ -171,13 +158,13 @@ bool ModuleConfigWindow::prepareThermistorCalibration()
     ThermistorCalibOptionsDialog options;
     if (options.exec() != QDialog::Accepted)
         return false;
-    model->setCalibrationType(thermistorCalibration);
+    model->setCalibrationType(ModuleConfigSettings::ThermistorCalibration);
     switch (options.option()) {
     case 1:
-        model->setThermistorOption(automaticThermistor);
+        model->setThermistorOption(ModuleConfigSettings::AutomaticThermistor);
         return true;
     case 2: {
-        model->setThermistorOption(referenceThermistor);
+        model->setThermistorOption(ModuleConfigSettings::ReferenceThermistor);
         ThermistorCalibTempDialog temperature;
         if (temperature.exec() != QDialog::Accepted)
             return false;
@@ -185,7 +172,7 @@ bool ModuleConfigWindow::prepareThermistorCalibration()
         return true;
     }
     case 3: {
-        model->setThermistorOption(betaThermistor);
+        model->setThermistorOption(ModuleConfigSettings::BetaThermistor);
         ThermistorBetaDialog beta;
         if (beta.exec() != QDialog::Accepted)
             return false;
@@ -201,7 +188,7 @@ void ModuleConfigWindow::showEvent(QShowEvent *event)
 {
     // Spontaneous show events come from the window system (a window restored), not from opening.
     if (!event->spontaneous()) {
-        model->setConfigMode(configurationWindowMode);
+        model->setConfigMode(ModuleConfigSettings::ConfigurationWindowMode);
         connect(model, &Model::statusChanged, this, &ModuleConfigWindow::update,
                 Qt::UniqueConnection);
         update();

@@ -1,6 +1,7 @@
 #include "config/State_CalibFailure.h"
 
 #include "core/Model.h"
+#include "core/ModuleConfigSettings.h"
 #include "core/State_Stopped.h"
 
 bool State_CalibFailure::hasOutcome()
@@ -16,14 +17,14 @@ QString State_CalibFailure::outcomeTitle()
 QString State_CalibFailure::outcomeMessage()
 {
     switch (model->calibrationType()) {
-    case 0:
+    case ModuleConfigSettings::CompassCalibration:
         // A module whose compass calibration broke off may be left waiting for a solution.
         return QStringLiteral(
             "Calibration of the module failed. Please remove and power cycle the module.");
-    case 1:
+    case ModuleConfigSettings::AnemometerCalibration:
         return QStringLiteral("Calibration of the module failed.");
-    case 2:
-        return model->thermistorOption() == 2
+    case ModuleConfigSettings::ThermistorCalibration:
+        return model->thermistorOption() == ModuleConfigSettings::BetaThermistor
                    ? QStringLiteral("Ventrolla failed to change the module's Beta value.")
                    : QStringLiteral("Calibration of the module's thermistor failed.");
     default:

@@ -1,6 +1,7 @@
 #include "config/State_CalibSuccess.h"
 
 #include "core/Model.h"
+#include "core/ModuleConfigSettings.h"
 #include "core/State_Stopped.h"
 
 #include <QChar>
@@ -18,18 +19,18 @@ QString State_CalibSuccess::outcomeTitle()
 QString State_CalibSuccess::outcomeMessage()
 {
     switch (model->calibrationType()) {
-    case 0:
-    case 1:
+    case ModuleConfigSettings::CompassCalibration:
+    case ModuleConfigSettings::AnemometerCalibration:
         return QStringLiteral("The module was successfully calibrated.");
-    case 2:
+    case ModuleConfigSettings::ThermistorCalibration:
         break;
     default:
         return QString();
     }
     switch (model->thermistorOption()) {
-    case 0:
+    case ModuleConfigSettings::AutomaticThermistor:
         return QStringLiteral("The module's thermistor was successfully calibrated.");
-    case 1: {
+    case ModuleConfigSettings::ReferenceThermistor: {
         // The reference is held in hundredths of a kelvin.
         const double celsius = model->referenceTemperature() / 100.0 - 273.15;
         return QStringLiteral("The module's thermistor was successfull calibrated with a "
@@ -37,7 +38,7 @@ QString State_CalibSuccess::outcomeMessage()
             .arg(celsius, 0, 'f', 2)
             .arg(QChar(0x00B0));
     }
-    case 2:
+    case ModuleConfigSettings::BetaThermistor:
         return QStringLiteral("The module's thermistor Beta value was successfully changed to %1.")
             .arg(model->beta());
     default:

@@ -3,6 +3,7 @@
 #include "config/State_CalibFailure.h"
 #include "config/State_CalibSuccess.h"
 #include "core/Model.h"
+#include "core/ModuleConfigSettings.h"
 
 namespace {
 
@@ -31,20 +32,21 @@ void State_Calibrating_Thermistor::handleBaseStationData(const QByteArray &bytes
 // Only the acknowledgement of the command that was sent counts.
 void State_Calibrating_Thermistor::handleIntThermCalDoneMessage(int)
 {
-    if (model->thermistorOption() == 0)
+    if (model->thermistorOption() == ModuleConfigSettings::AutomaticThermistor)
         acknowledged = true;
 }
 
 void State_Calibrating_Thermistor::handleExtThermCalOkMessage(int, quint16 tempEcho)
 {
     // The module echoes the reference it stored; another value is a garbled command.
-    if (model->thermistorOption() == 1 && tempEcho == model->referenceTemperature())
+    if (model->thermistorOption() == ModuleConfigSettings::ReferenceThermistor
+        && tempEcho == model->referenceTemperature())
         acknowledged = true;
 }
 
 void State_Calibrating_Thermistor::handleChangeBetaOkMessage(int)
 {
-    if (model->thermistorOption() == 2)
+    if (model->thermistorOption() == ModuleConfigSettings::BetaThermistor)
         acknowledged = true;
 }
 

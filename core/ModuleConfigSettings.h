@@ -7,13 +7,24 @@ class Model;
 // window and the calibration states. Owned by the model.
 struct ModuleConfigSettings
 {
+    // The values of configMode: which window the acquisition serves.
+    enum ConfigMode { MainWindowMode = 0, ConfigurationWindowMode = 1 };
+    // The values of calibrationType.
+    enum CalibrationType {
+        CompassCalibration = 0,
+        AnemometerCalibration = 1,
+        ThermistorCalibration = 2
+    };
+    // The values of thermistorOption: automatic, against a reference temperature, or a new Beta.
+    enum ThermistorOption { AutomaticThermistor = 0, ReferenceThermistor = 1, BetaThermistor = 2 };
+
     explicit ModuleConfigSettings(Model *owner) : model(owner) {}
 
     Model *model;
-    int configMode = 0;       // 0 the run serves the main window, 1 the configuration window
-    int calibrationType = 0;  // 0 compass, 1 anemometer, 2 thermistor
-    int cupAnemometer = 0;    // 0 pitot tube, 1 cup anemometer
-    int thermistorOption = 0; // 0 automatic, 1 reference temperature, 2 Beta change
+    int configMode = MainWindowMode;
+    int calibrationType = CompassCalibration;
+    int cupAnemometer = 0; // 0 pitot tube, 1 cup anemometer
+    int thermistorOption = AutomaticThermistor;
 };
 
 #endif

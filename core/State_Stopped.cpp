@@ -6,6 +6,7 @@
 #include "config/State_CalibrationDelay.h"
 #include "config/State_ChangingModuleIndoorMode.h"
 #include "core/Model.h"
+#include "core/ModuleConfigSettings.h"
 #include "core/State_Running.h"
 #include "core/State_Starting.h"
 #include "core/State_Unacquired.h"
@@ -19,7 +20,7 @@ bool State_Stopped::canAcquire()
 
 void State_Stopped::acquire()
 {
-    if (model->configMode() == 1) {
+    if (model->configMode() == ModuleConfigSettings::ConfigurationWindowMode) {
         model->states().acquiringCalib->enter();
         return;
     }
@@ -155,20 +156,27 @@ void State_Stopped::startCalibration()
         return;
     const qint64 address = module->radioAddress();
     switch (model->calibrationType()) {
-    case 0:
+    case ModuleConfigSettings::CompassCalibration:
         model->sendCompassCalibrationStart(address);
         model->states().calibrationDelay->enter();
         break;
-    case 1:
+    case ModuleConfigSettings::AnemometerCalibration:
         model->sendAnemometerCalibration(address);
         model->states().calibratingAnemometer->enter();
         break;
-    case 2:
+    case ModuleConfigSettings::ThermistorCalibration:
         switch (model->thermistorOption()) {
-        case 0: model->sendInternalThermistorCalibration(address); break;
-        case 1: model->sendThermistorReference(address); break;
-        case 2: model->sendThermistorBeta(address); break;
-        default: break;
+        case ModuleConfigSettings::AutomaticThermistor:
+            model->sendInternalThermistorCalibration(address);
+            break;
+        case ModuleConfigSettings::ReferenceThermistor:
+            model->sendThermistorReference(address);
+            break;
+        case ModuleConfigSettings::BetaThermistor:
+            model->sendThermistorBeta(address);
+            break;
+        default:
+            break;
         }
         model->states().calibratingThermistor->enter();
         break;

@@ -2,6 +2,7 @@
 
 #include "config/State_Acquiring_Calib.h"
 #include "core/Model.h"
+#include "core/ModuleConfigSettings.h"
 #include "core/State_Acquiring.h"
 #include "core/State_Stopped.h"
 
@@ -12,7 +13,7 @@ bool State_Unacquired::canAcquire()
 
 void State_Unacquired::acquire()
 {
-    if (model->configMode() == 1)
+    if (model->configMode() == ModuleConfigSettings::ConfigurationWindowMode)
         model->states().acquiringCalib->enter();
     else
         model->states().acquiring->enter();

@@ -2,6 +2,7 @@
 
 #include "config/State_Acquiring_Calib.h"
 #include "core/Model.h"
+#include "core/ModuleConfigSettings.h"
 #include "core/State_Acquiring.h"
 #include "link/State_Configuring.h"
 
@@ -15,7 +16,7 @@ bool State_Unconfigured::openPort()
     if (!model->serialPort()->open(QIODevice::ReadWrite))
         return false;
     // The configuration window acquires without starting the modules.
-    if (model->configMode() == 1)
+    if (model->configMode() == ModuleConfigSettings::ConfigurationWindowMode)
         model->setPendingState(model->states().acquiringCalib);
     else
         model->setPendingState(model->states().acquiring);
