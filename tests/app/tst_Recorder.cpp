@@ -4,11 +4,14 @@
 
 #include "RecorderOptions.h"
 #include "TestSupport.h"
+#include "archive/LogReader.h"
 
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <netcdf.h>
 
 #include <memory>
 #include <vector>
@@ -233,6 +236,78 @@ private slots:
             QVERIFY2(!run->reported(QStringLiteral("data set")), qPrintable(run->output));
         }
         QVERIFY(!QFile::exists(slowFailures[2].first->logPath()));
+    }
+
+    // A sounding of three modules with GPS, XData and a comment, exported to NetCDF when the run
+    // ends: read back through the library, every cell is the log's text, every empty cell fill.
+    void soundingExportedToNetCdf()
+    {
+        Run *run = newRun();
+        QVERIFY(run->startSim(3, {"--gps", "--xdata"}));
+        const QString nc = run->dir + QStringLiteral("/sounding.nc");
+        run->startRecorder(3, {"--gps", "latitude,longitude,course,speed", "--comment", "launch", "--duration", "2",
+                               "--no-server", "--netcdf", nc});
+        QVERIFY2(run->exitStatus(30000) == 0, run->output.constData());
+        QVERIFY2(run->reported("export: wrote " + nc), run->output.constData());
+
+        int id = -1;
+        QCOMPARE(nc_open(QFile::encodeName(nc).constData(), NC_NOWRITE, &id), NC_NOERR);
+        const auto length = [id](const char *name) {
+            int dim = -1;
+            size_t size = 0;
+            nc_inq_dimid(id, name, &dim);
+            nc_inq_dimlen(id, dim, &size);
+            return size;
+        };
+        const auto values = [id](const char *name, size_t count) {
+            int var = -1;
+            std::vector<double> read(count);
+            nc_inq_varid(id, name, &var);
+            return count && nc_get_var_double(id, var, read.data()) == NC_NOERR ? read : std::vector<double>();
+        };
+        const size_t modules = length("module");
+        const size_t cells = length("profile") * modules;
+        const std::pair<const char *, LogColumn> columns[] = {
+            {"altitude", LogColumn::Altitude}, {"air_pressure", LogColumn::Pressure},
+            {"air_temperature", LogColumn::Temperature}, {"relative_humidity", LogColumn::Humidity},
+            {"wind_from_direction", LogColumn::WindDirection}, {"supply_voltage", LogColumn::Supply},
+            {"module_latitude", LogColumn::Latitude}, {"module_longitude", LogColumn::Longitude},
+            {"course", LogColumn::Course}, {"module_utc_time", LogColumn::UtcTime}};
+        std::vector<std::vector<double>> stored;
+        for (const auto &column : columns)
+            stored.push_back(values(column.first, cells));
+        const std::vector<double> wind = values("wind_speed", cells);
+
+        LogReader reader(run->logPath());
+        QVERIFY(reader.open());
+        LogEntry entry;
+        size_t profile = 0;
+        int xdata = 0;
+        while (reader.next(entry)) {
+            if (!entry.isData()) {
+                ++xdata;
+                continue;
+            }
+            QCOMPARE(entry.comment, QStringLiteral("launch"));
+            for (int m = 0; m < entry.modules.size(); ++m) {
+                const LogModuleGroup &group = entry.modules[m];
+                QCOMPARE(group.moduleId, QStringLiteral("TX000%1").arg(m + 1));
+                for (size_t c = 0; c < std::size(columns); ++c) {
+                    const double value = stored[c].at(profile * modules + size_t(m));
+                    const double logged = group.value(columns[c].second);
+                    QVERIFY2(std::isnan(logged) ? std::abs(value) > 1e9 : std::abs(value - logged) <= 1e-6 * std::max(1.0, std::abs(logged)),
+                             qPrintable(QStringLiteral("%1 %2: %3").arg(columns[c].first, group.text(columns[c].second)).arg(value)));
+                }
+                QVERIFY(std::abs(wind.at(profile * modules + size_t(m)) * 1.94384449 - group.value(LogColumn::WindSpeed)) < 1e-4);
+            }
+            ++profile;
+        }
+        QCOMPARE(reader.warningCount(), qint64(0));
+        QVERIFY2(profile >= 3 && profile == length("profile"), run->output.constData());
+        QCOMPARE(modules, size_t(3));
+        QVERIFY(xdata > 0);
+        QCOMPARE(length("xdata"), size_t(xdata));
+        nc_close(id);
     }
 
     // The interval as a person says it, and the bare index the modules know (0: refused).
