@@ -27,7 +27,7 @@ const QString columnNames[logColumnCount] = {
 
 void split(QStringView line, QVector<QStringView> &fields)
 {
-    fields.clear();
+    fields.resize(0); // keeps the capacity, unlike clear()
     qsizetype start = 0;
     for (;;) {
         const qsizetype comma = line.indexOf(QLatin1Char(','), start);

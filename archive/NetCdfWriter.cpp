@@ -15,6 +15,7 @@ namespace {
 constexpr size_t profileBlock = 1024;
 constexpr size_t moduleChunk = 16;
 constexpr int deflateLevel = 1;
+constexpr size_t chunkCacheBytes = 1 << 20;
 
 struct QuantityMetadata
 {
@@ -135,6 +136,10 @@ bool NetCdfWriter::create(const Metadata &metadata)
                       name);
         if (ok && dimensionCount == 2)
             ok = check(nc_def_var_deflate(ncid, variable, 1, 1, deflateLevel), name);
+        // Each chunk is written whole, once: a small cache is enough, and the library's default
+        // would let every variable keep megabytes of finished chunks.
+        if (ok)
+            ok = check(nc_set_var_chunk_cache(ncid, variable, chunkCacheBytes, 31, 1.0f), name);
         if (!ok)
             return;
         if (type == NC_FLOAT)
