@@ -116,7 +116,7 @@ bool NetCdfWriter::create(const Metadata &metadata)
          && text(NC_GLOBAL, "title", metadata.title) && text(NC_GLOBAL, "source", metadata.source)
          && text(NC_GLOBAL, "history", metadata.history)
          && text(NC_GLOBAL, "source_log_files", metadata.logFiles.join(QStringLiteral(", ")))
-         && text(NC_GLOBAL, "time_coverage_note", metadata.timeNote);
+         && text(NC_GLOBAL, "time_reference", metadata.timeNote);
     for (const auto &[name, value] : {std::make_pair("site_latitude", metadata.siteLatitude),
                                       std::make_pair("site_longitude", metadata.siteLongitude),
                                       std::make_pair("site_elevation", metadata.siteElevation)}) {

@@ -266,6 +266,15 @@ private slots:
             return count && nc_get_var_double(id, var, read.data()) == NC_NOERR ? read : std::vector<double>();
         };
         const size_t modules = length("module");
+        QStringList ids;
+        std::vector<char *> idTexts(modules);
+        int idVariable = -1;
+        nc_inq_varid(id, "module_id", &idVariable);
+        if (modules && nc_get_var_string(id, idVariable, idTexts.data()) == NC_NOERR) {
+            for (char *text : idTexts)
+                ids << QString::fromUtf8(text);
+            nc_free_string(modules, idTexts.data());
+        }
         const size_t cells = length("profile") * modules;
         const std::pair<const char *, LogColumn> columns[] = {
             {"altitude", LogColumn::Altitude}, {"air_pressure", LogColumn::Pressure},
@@ -289,9 +298,11 @@ private slots:
                 continue;
             }
             QCOMPARE(entry.comment, QStringLiteral("launch"));
-            for (int m = 0; m < entry.modules.size(); ++m) {
-                const LogModuleGroup &group = entry.modules[m];
-                QCOMPARE(group.moduleId, QStringLiteral("TX000%1").arg(m + 1));
+            for (const LogModuleGroup &group : entry.modules) {
+                // Module columns go in order of first appearance; the table's rows in order of
+                // acquisition.
+                const int m = ids.indexOf(group.moduleId);
+                QVERIFY2(m >= 0, qPrintable(group.moduleId));
                 for (size_t c = 0; c < std::size(columns); ++c) {
                     const double value = stored[c].at(profile * modules + size_t(m));
                     const double logged = group.value(columns[c].second);
@@ -304,7 +315,7 @@ private slots:
         }
         QCOMPARE(reader.warningCount(), qint64(0));
         QVERIFY2(profile >= 3 && profile == length("profile"), run->output.constData());
-        QCOMPARE(modules, size_t(3));
+        QCOMPARE(ids.size(), 3);
         QVERIFY(xdata > 0);
         QCOMPARE(length("xdata"), size_t(xdata));
         nc_close(id);

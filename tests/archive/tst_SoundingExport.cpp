@@ -273,7 +273,7 @@ void TestSoundingExport::time()
     const bool local = !firstTime.endsWith('Z');
     QCOMPARE(exporter.summary().contains(QStringLiteral("local time")), local);
     NetCdf nc(settings.netcdfFile);
-    QCOMPARE(nc.text(NC_GLOBAL, "time_coverage_note").contains(QStringLiteral("local time")), local);
+    QCOMPARE(nc.text(NC_GLOBAL, "time_reference").contains(QStringLiteral("local time")), local);
     QCOMPARE(nc.text(nc.variable("time"), "units").endsWith('Z'), !local);
 }
 
