@@ -4,6 +4,7 @@
 #include "archive/TidyTableWriter.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QTextStream>
@@ -74,6 +75,10 @@ bool SoundingExport::start()
             list << QFileInfo(source.reader->fileName()).fileName();
         return list;
     }();
+    for (const QString &output : {settings.netcdfFile, settings.csvFile}) {
+        if (!output.isEmpty() && !checkOutput(output))
+            return false;
+    }
     if (!settings.netcdfFile.isEmpty()) {
         NetCdfWriter::Metadata metadata;
         const QDate date = sources.empty() || !sources.front().hasEntry ? QDate()
@@ -97,6 +102,22 @@ bool SoundingExport::start()
         if (!table->create())
             return fail(OutputFailed, table->errorString());
     }
+    return true;
+}
+
+bool SoundingExport::checkOutput(const QString &fileName)
+{
+    // The finished file is renamed over the target: that would replace a device or a pipe
+    // (/dev/null, /dev/stdout) by a plain file.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile())
+        return fail(OutputFailed, QStringLiteral("cannot write %1: it is not a plain file").arg(fileName));
+    if (!info.absoluteDir().exists()) {
+        return fail(OutputFailed, QStringLiteral("cannot write %1: the folder %2 does not exist")
+                                      .arg(fileName, info.absolutePath()));
+    }
+    if (settings.netcdfFile == settings.csvFile)
+        return fail(OutputFailed, QStringLiteral("cannot write %1 twice").arg(fileName));
     return true;
 }
 

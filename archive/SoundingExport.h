@@ -92,6 +92,7 @@ private:
     };
 
     bool fail(Status status, const QString &message);
+    bool checkOutput(const QString &fileName);
     void findUtcOffset();
     void collectWarnings(Source &source);
     bool exportEntry(const Source &source);

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <netcdf.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -309,6 +310,8 @@ void TestSoundingExport::failures_data()
     QTest::newRow("nothing readable") << sounding.left(sounding.indexOf("\n23:59:58") + 1) + "junk\n" << "out"
                                       << int(SoundingExport::NothingReadable) << 1;
     QTest::newRow("output folder missing") << sounding << "missing/out" << int(SoundingExport::OutputFailed) << 0;
+    // Renamed over, a pipe or a device would become a plain file.
+    QTest::newRow("output a pipe") << sounding << "pipe" << int(SoundingExport::OutputFailed) << 0;
 }
 
 void TestSoundingExport::failures()
@@ -323,6 +326,8 @@ void TestSoundingExport::failures()
     settings.logFiles = QStringList{write(place.filePath("log.csv"), log)};
     settings.netcdfFile = place.filePath(output + QStringLiteral(".nc"));
     settings.csvFile = place.filePath(output + QStringLiteral(".csv"));
+    if (output == QLatin1String("pipe"))
+        QCOMPARE(mkfifo(QFile::encodeName(settings.csvFile).constData(), 0600), 0);
     SoundingExport exporter(settings);
     QStringList warned;
     QCOMPARE(int(exporter.run([&](const QString &warning) { warned << warning; })), status);
@@ -331,10 +336,11 @@ void TestSoundingExport::failures()
         QVERIFY2(warning.contains(QRegularExpression("^log\\.csv: line \\d+: ")), qPrintable(warning));
     QCOMPARE(exporter.errorString().isEmpty(), status == SoundingExport::Success);
     // Both outputs or nothing, and never a temporary file left behind.
-    const QStringList left = QDir(place.path()).entryList(QDir::Files);
-    const QStringList expected = status == SoundingExport::Success
-                                     ? QStringList{"log.csv", "out.csv", "out.nc"}
-                                     : QStringList{"log.csv"};
+    const QStringList left = QDir(place.path()).entryList(QDir::Files | QDir::System);
+    QStringList expected = status == SoundingExport::Success ? QStringList{"log.csv", "out.csv", "out.nc"}
+                                                             : QStringList{"log.csv"};
+    if (output == QLatin1String("pipe"))
+        expected.append(QStringLiteral("pipe.csv"));
     QCOMPARE(left, expected);
 }
 
