@@ -1,8 +1,11 @@
 #include "archive/TidyTableWriter.h"
 
+#include <QRandomGenerator>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -43,12 +46,34 @@ void appendLogged(QByteArray &out, const LogModuleGroup &group, LogColumn column
 
 } // namespace
 
-TidyTableWriter::TidyTableWriter(const QString &fileName) : file(fileName) {}
+TidyTableWriter::TidyTableWriter(const QString &fileName) : finalName(fileName) {}
+
+TidyTableWriter::~TidyTableWriter()
+{
+    if (file.isOpen())
+        file.remove();
+}
+
+bool TidyTableWriter::fail(const QString &reason)
+{
+    error = QStringLiteral("cannot write %1: %2").arg(finalName, reason);
+    file.remove();
+    buffer.clear();
+    return false;
+}
 
 bool TidyTableWriter::create()
 {
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
+    // A new name beside the target, on the same file system, so the rename is atomic.
+    for (int attempt = 0; attempt < 10 && !file.isOpen(); ++attempt) {
+        file.setFileName(QStringLiteral("%1.%2.part")
+                             .arg(finalName)
+                             .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered) && !file.exists())
+            break;
+    }
+    if (!file.isOpen()) {
+        error = QStringLiteral("cannot write %1: %2").arg(finalName, file.errorString());
         return false;
     }
     buffer.reserve(bufferSize + 4096);
@@ -100,12 +125,8 @@ bool TidyTableWriter::addRow(const QByteArray &time, const QString &comment, con
 
 bool TidyTableWriter::writeBuffer()
 {
-    if (file.write(buffer) != buffer.size()) {
-        error = QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
-        file.cancelWriting();
-        buffer.clear();
-        return false;
-    }
+    if (file.write(buffer) != buffer.size())
+        return fail(file.errorString());
     buffer.clear();
     return true;
 }
@@ -114,9 +135,10 @@ bool TidyTableWriter::commit()
 {
     if (!error.isEmpty() || !writeBuffer())
         return false;
-    if (!file.commit()) {
-        error = QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
-        return false;
-    }
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
+    if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(finalName).constData()) != 0)
+        return fail(QStringLiteral("the finished file could not be renamed from %1").arg(file.fileName()));
     return true;
 }

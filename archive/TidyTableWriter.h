@@ -4,17 +4,22 @@
 #include "archive/SoundingRow.h"
 
 #include <QByteArray>
-#include <QSaveFile>
+#include <QFile>
 #include <QString>
 
 // Writes a sounding as a tidy comma-separated table: one row per data set and module, the
 // unit in every column name (SoundingRow::columnNames()), an empty field for a missing value.
 // Values read from the log keep the log's text; converted and derived ones are printed with
-// fixed decimals. The file appears under its name only when commit() succeeds.
+// fixed decimals. The file is written under a temporary name beside the target and renamed when
+// commit() succeeds; it is not synced to disk first, since the log it comes from can always
+// give it again, and a sync of a large table would hold the caller for seconds.
 class TidyTableWriter
 {
 public:
     explicit TidyTableWriter(const QString &fileName);
+    ~TidyTableWriter();
+    TidyTableWriter(const TidyTableWriter &) = delete;
+    TidyTableWriter &operator=(const TidyTableWriter &) = delete;
 
     // Opens the temporary file beside the target and writes the column names.
     bool create();
@@ -27,8 +32,10 @@ public:
 
 private:
     bool writeBuffer();
+    bool fail(const QString &reason);
 
-    QSaveFile file;
+    QString finalName;
+    QFile file;
     QString error;
     QByteArray buffer;
 };
