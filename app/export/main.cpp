@@ -19,10 +19,16 @@ int main(int argc, char **argv)
     }
     options.settings.source = QStringLiteral("ventrolla-export " VENTROLLA_VERSION);
 
+    // A file of garbage would warn once a line; the first ones tell what is wrong.
+    constexpr int warningsShown = 100;
     SoundingExport exporter(options.settings);
-    const SoundingExport::Status status = exporter.run([&err](const QString &warning) {
-        err << "ventrolla-export: warning: " << warning << '\n';
+    int warned = 0;
+    const SoundingExport::Status status = exporter.run([&err, &warned](const QString &warning) {
+        if (++warned <= warningsShown)
+            err << "ventrolla-export: warning: " << warning << '\n';
     });
+    if (warned > warningsShown)
+        err << "ventrolla-export: " << warned - warningsShown << " more warnings not shown\n";
     if (status != SoundingExport::Success) {
         err << "ventrolla-export: " << exporter.errorString() << '\n';
         return status;
@@ -30,7 +36,7 @@ int main(int argc, char **argv)
     if (options.settings.netcdfFile.isEmpty() && options.settings.csvFile.isEmpty())
         out << exporter.summary();
     else
-        err << "ventrolla-export: " << exporter.dataSetCount() << " data sets exported ("
-            << exporter.warningCount() << " warnings)\n";
+        err << "ventrolla-export: " << exporter.dataSetCount() << " data sets exported, "
+            << exporter.warningCount() << " warnings\n";
     return SoundingExport::Success;
 }
