@@ -2,6 +2,7 @@
 // pseudo-terminal, its log file on disk and its live stream read through the local socket; and
 // how it reads its interval option.
 
+#include "NetCdfFile.h"
 #include "RecorderOptions.h"
 #include "TestSupport.h"
 #include "archive/LogReader.h"
@@ -10,8 +11,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <netcdf.h>
 
 #include <memory>
 #include <vector>
@@ -250,32 +249,10 @@ private slots:
         QVERIFY2(run->exitStatus(30000) == 0, run->output.constData());
         QVERIFY2(run->reported("export: wrote " + nc), run->output.constData());
 
-        int id = -1;
-        QCOMPARE(nc_open(QFile::encodeName(nc).constData(), NC_NOWRITE, &id), NC_NOERR);
-        const auto length = [id](const char *name) {
-            int dim = -1;
-            size_t size = 0;
-            nc_inq_dimid(id, name, &dim);
-            nc_inq_dimlen(id, dim, &size);
-            return size;
-        };
-        const auto values = [id](const char *name, size_t count) {
-            int var = -1;
-            std::vector<double> read(count);
-            nc_inq_varid(id, name, &var);
-            return count && nc_get_var_double(id, var, read.data()) == NC_NOERR ? read : std::vector<double>();
-        };
-        const size_t modules = length("module");
-        QStringList ids;
-        std::vector<char *> idTexts(modules);
-        int idVariable = -1;
-        nc_inq_varid(id, "module_id", &idVariable);
-        if (modules && nc_get_var_string(id, idVariable, idTexts.data()) == NC_NOERR) {
-            for (char *text : idTexts)
-                ids << QString::fromUtf8(text);
-            nc_free_string(modules, idTexts.data());
-        }
-        const size_t cells = length("profile") * modules;
+        NetCdfFile file(nc);
+        QVERIFY(file.ok);
+        const size_t modules = file.dimension("module");
+        const QStringList ids = file.strings("module_id");
         const std::pair<const char *, LogColumn> columns[] = {
             {"altitude", LogColumn::Altitude}, {"air_pressure", LogColumn::Pressure},
             {"air_temperature", LogColumn::Temperature}, {"relative_humidity", LogColumn::Humidity},
@@ -284,8 +261,8 @@ private slots:
             {"course", LogColumn::Course}, {"module_utc_time", LogColumn::UtcTime}};
         std::vector<std::vector<double>> stored;
         for (const auto &column : columns)
-            stored.push_back(values(column.first, cells));
-        const std::vector<double> wind = values("wind_speed", cells);
+            stored.push_back(file.doubles(column.first));
+        const std::vector<double> wind = file.doubles("wind_speed");
 
         LogReader reader(run->logPath());
         QVERIFY(reader.open());
@@ -306,7 +283,8 @@ private slots:
                 for (size_t c = 0; c < std::size(columns); ++c) {
                     const double value = stored[c].at(profile * modules + size_t(m));
                     const double logged = group.value(columns[c].second);
-                    QVERIFY2(std::isnan(logged) ? std::abs(value) > 1e9 : std::abs(value - logged) <= 1e-6 * std::max(1.0, std::abs(logged)),
+                    QVERIFY2(std::isnan(logged) ? NetCdfFile::isFill(value)
+                                                : std::abs(value - logged) <= 1e-6 * std::max(1.0, std::abs(logged)),
                              qPrintable(QStringLiteral("%1 %2: %3").arg(columns[c].first, group.text(columns[c].second)).arg(value)));
                 }
                 QVERIFY(std::abs(wind.at(profile * modules + size_t(m)) * 1.94384449 - group.value(LogColumn::WindSpeed)) < 1e-4);
@@ -314,11 +292,10 @@ private slots:
             ++profile;
         }
         QCOMPARE(reader.warningCount(), qint64(0));
-        QVERIFY2(profile >= 3 && profile == length("profile"), run->output.constData());
+        QVERIFY2(profile >= 3 && profile == file.dimension("profile"), run->output.constData());
         QCOMPARE(ids.size(), 3);
         QVERIFY(xdata > 0);
-        QCOMPARE(length("xdata"), size_t(xdata));
-        nc_close(id);
+        QCOMPARE(file.dimension("xdata"), size_t(xdata));
     }
 
     // The interval as a person says it, and the bare index the modules know (0: refused).

@@ -3,6 +3,7 @@
 // several logs; and every way an export can fail.
 
 #include "ExportOptions.h"
+#include "NetCdfFile.h"
 #include "TestSupport.h"
 #include "archive/LogReader.h"
 #include "archive/SoundingExport.h"
@@ -10,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <netcdf.h>
 #include <sys/stat.h>
 
 namespace {
@@ -36,73 +36,6 @@ QString write(const QString &path, const QByteArray &bytes)
     return path;
 }
 
-// A NetCDF file read back through the library.
-class NetCdf
-{
-public:
-    explicit NetCdf(const QString &path) { ok = nc_open(QFile::encodeName(path).constData(), NC_NOWRITE, &id) == NC_NOERR; }
-    ~NetCdf() { if (ok) nc_close(id); }
-    bool ok = false;
-    int id = -1;
-
-    size_t dimension(const char *name) const
-    {
-        int dim = -1;
-        size_t length = 0;
-        return nc_inq_dimid(id, name, &dim) == NC_NOERR && nc_inq_dimlen(id, dim, &length) == NC_NOERR ? length : 0;
-    }
-    int variable(const char *name) const
-    {
-        int var = -1;
-        nc_inq_varid(id, name, &var);
-        return var;
-    }
-    std::vector<double> doubles(const char *name) const
-    {
-        int var = variable(name);
-        int dims[2];
-        int count = 0;
-        nc_inq_varndims(id, var, &count);
-        nc_inq_vardimid(id, var, dims);
-        size_t size = 1;
-        for (int d = 0; d < count; ++d) {
-            size_t length = 0;
-            nc_inq_dimlen(id, dims[d], &length);
-            size *= length;
-        }
-        std::vector<double> values(size);
-        if (size && nc_get_var_double(id, var, values.data()) != NC_NOERR)
-            values.clear();
-        return values;
-    }
-    QStringList strings(const char *name) const
-    {
-        int var = variable(name);
-        int dim = -1;
-        size_t length = 0;
-        nc_inq_vardimid(id, var, &dim);
-        nc_inq_dimlen(id, dim, &length);
-        std::vector<char *> values(length);
-        QStringList list;
-        if (length && nc_get_var_string(id, var, values.data()) == NC_NOERR) {
-            for (char *value : values)
-                list << QString::fromUtf8(value);
-            nc_free_string(length, values.data());
-        }
-        return list;
-    }
-    QString text(int var, const char *name) const
-    {
-        size_t length = 0;
-        if (nc_inq_attlen(id, var, name, &length) != NC_NOERR)
-            return QStringLiteral("<none>");
-        QByteArray bytes(int(length), '\0');
-        nc_get_att_text(id, var, name, bytes.data());
-        return QString::fromUtf8(bytes);
-    }
-};
-
-bool isFill(double value) { return value > 9e36; }
 
 // The tidy table as rows of fields, the column names first.
 QList<QStringList> readTable(const QString &path)
@@ -157,7 +90,7 @@ void TestSoundingExport::netcdfHoldsTheLogAndAgreesWithTheTable()
     SoundingExport exporter(settings);
     QCOMPARE(exporter.run([](const QString &) {}), SoundingExport::Success);
 
-    NetCdf nc(settings.netcdfFile);
+    NetCdfFile nc(settings.netcdfFile);
     QVERIFY(nc.ok);
     QCOMPARE(nc.dimension("profile"), size_t(2));
     QCOMPARE(nc.dimension("module"), size_t(3));
@@ -181,10 +114,10 @@ void TestSoundingExport::netcdfHoldsTheLogAndAgreesWithTheTable()
     };
     QCOMPARE(at("altitude", 0, 0), 100.0);
     QCOMPARE(at("air_temperature", 0, 1), double(8.5f));
-    QVERIFY(isFill(at("wind_speed", 0, 1))); // empty cell
-    QVERIFY(isFill(at("module_latitude", 0, 1)));
-    QVERIFY(isFill(at("altitude", 0, 2))); // C3 not yet acquired
-    QVERIFY(isFill(at("altitude", 1, 0))); // A1 missing from the second data set
+    QVERIFY(NetCdfFile::isFill(at("wind_speed", 0, 1))); // empty cell
+    QVERIFY(NetCdfFile::isFill(at("module_latitude", 0, 1)));
+    QVERIFY(NetCdfFile::isFill(at("altitude", 0, 2))); // C3 not yet acquired
+    QVERIFY(NetCdfFile::isFill(at("altitude", 1, 0))); // A1 missing from the second data set
     QCOMPARE(at("module_latitude", 1, 2), 45.00003);
     QCOMPARE(at("module_utc_time", 1, 2), 23 * 3600.0 + 1);
     QCOMPARE(at("wind_speed", 0, 0), double(float(19.44 / 1.94384449)));
@@ -196,7 +129,7 @@ void TestSoundingExport::netcdfHoldsTheLogAndAgreesWithTheTable()
     QVERIFY(qAbs(at("dew_point_temperature", 0, 1) - 3.644) < 0.01);
     QVERIFY(qAbs(at("air_potential_temperature", 0, 1) - 291.345) < 0.01);
     QVERIFY(qAbs(at("humidity_mixing_ratio", 0, 1) - 0.005603) < 0.00001);
-    QVERIFY(isFill(at("dew_point_temperature", 1, 2))); // no humidity: no dew point, not 0
+    QVERIFY(NetCdfFile::isFill(at("dew_point_temperature", 1, 2))); // no humidity: no dew point, not 0
     QVERIFY(qAbs(at("eastward_wind", 0, 0) + 10.0) < 0.001); // 10 m/s from the east
     QVERIFY(qAbs(at("northward_wind", 1, 1) + 0.998) < 0.001); // from the north
     // The data set's position is the mean of its GPS positions, else the site's.
@@ -229,7 +162,7 @@ void TestSoundingExport::netcdfHoldsTheLogAndAgreesWithTheTable()
             const double stored = at(variables[column], profile, module);
             const QString field = row[2 + column];
             if (field.isEmpty()) {
-                QVERIFY2(isFill(stored), variables[column]);
+                QVERIFY2(NetCdfFile::isFill(stored), variables[column]);
             } else {
                 QVERIFY2(qAbs(field.toDouble() - stored) <= 1e-3 * std::max(1.0, qAbs(stored)),
                          qPrintable(QStringLiteral("%1 %2 %3").arg(variables[column], field).arg(stored)));
@@ -273,7 +206,7 @@ void TestSoundingExport::time()
     QCOMPARE(readTable(settings.csvFile).value(1).value(0), firstTime);
     const bool local = !firstTime.endsWith('Z');
     QCOMPARE(exporter.summary().contains(QStringLiteral("local time")), local);
-    NetCdf nc(settings.netcdfFile);
+    NetCdfFile nc(settings.netcdfFile);
     QCOMPARE(nc.text(NC_GLOBAL, "time_reference").contains(QStringLiteral("local time")), local);
     QCOMPARE(nc.text(nc.variable("time"), "units").endsWith('Z'), !local);
 }
@@ -287,7 +220,7 @@ void TestSoundingExport::logsOfOneSoundingInTimeOrder()
     const QStringList logs = {write(dir.filePath("later.csv"), later), write(dir.filePath("first.csv"), sounding)};
     SoundingExport exporter(settingsFor(logs, QStringLiteral("two")));
     QCOMPARE(exporter.run([](const QString &) {}), SoundingExport::Success);
-    NetCdf nc(dir.filePath("two.nc"));
+    NetCdfFile nc(dir.filePath("two.nc"));
     QCOMPARE(nc.strings("comment"), (QStringList{"start", "", "again", ""}));
     const std::vector<double> times = nc.doubles("time");
     QVERIFY(std::is_sorted(times.begin(), times.end()));
