@@ -7,10 +7,13 @@
 #include "config/ModuleConfigWindow.h"
 #include "core/Model.h"
 #include "core/ModuleConfigSettings.h"
+#include "core/SoundingHistory.h"
+#include "core/SoundingHistoryFeed.h"
 #include "graph/AltitudeGraphScene.h"
 #include "graph/AxisDialog.h"
 #include "graph/DataGraphView.h"
 #include "graph/GraphAxisModel.h"
+#include "graph/HistoryWindow.h"
 #include "graph/ModuleGraphScene.h"
 #include "graph/PressureGraphScene.h"
 #include "link/DataTimingDialog.h"
@@ -126,6 +129,12 @@ MainWindow::MainWindow(QWidget *parent)
     configWindow = new ModuleConfigWindow(model, this);
     connect(configWindow, &ModuleConfigWindow::closing, this,
             &MainWindow::moduleConfigWindowClosing);
+    history = std::make_unique<SoundingHistory>();
+    historyFeed = new SoundingHistoryFeed(model, history.get(), this);
+    historyWindow = new HistoryWindow(history.get(), this);
+    connect(historyFeed, &SoundingHistoryFeed::setAppended, historyWindow,
+            &HistoryWindow::liveSetAppended);
+    connect(historyFeed, &SoundingHistoryFeed::cleared, historyWindow, &HistoryWindow::liveCleared);
     buildGraphTabs();
 
     // 7. The table of modules, the lowest pane.
@@ -399,6 +408,13 @@ void MainWindow::on_action_Module_Config_triggered()
         moduleAction->setEnabled(false);
     configWindow->show();
     configWindow->raise();
+}
+
+void MainWindow::on_action_History_triggered()
+{
+    historyWindow->show();
+    historyWindow->raise();
+    historyWindow->activateWindow();
 }
 
 void MainWindow::moduleConfigWindowClosing()

@@ -16,6 +16,7 @@ class AxisDialog;
 class DataGraphView;
 class DataTimingDialog;
 class GraphAxisModel;
+class HistoryWindow;
 class HighWindAlertDialog;
 class HighWindAlertService;
 class LogCommentDialog;
@@ -24,6 +25,8 @@ class Model;
 class ModuleConfigWindow;
 class ModuleGraphScene;
 class PressureGraphScene;
+class SoundingHistory;
+class SoundingHistoryFeed;
 class ProgressDialog;
 class QAction;
 class QFileDialog;
@@ -86,6 +89,7 @@ private slots:
     void on_action_Temperature_triggered();
     void on_action_Humidity_triggered();
     void on_actionWind_Speed_triggered();
+    void on_action_History_triggered();
     void on_actionSet_Threshold_High_Wind_triggered();
     void on_actionActivate_High_Wind_triggered();
     void on_actionDeactivate_High_Wind_triggered();
@@ -121,6 +125,10 @@ private:
     SetHighWindThresholdDialog *thresholdDialog = nullptr;
     HighWindAlertDialog *alertDialog = nullptr;
     ModuleConfigWindow *configWindow = nullptr;
+    // The sounding's history, fed from every data set, and its window.
+    std::unique_ptr<SoundingHistory> history;
+    SoundingHistoryFeed *historyFeed = nullptr;
+    HistoryWindow *historyWindow = nullptr;
     // The actions that act on modules, all disabled while the configuration window has them.
     QList<QAction *> moduleActions;
 

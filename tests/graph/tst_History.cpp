@@ -1,0 +1,199 @@
+// The history window's views: the section's colours between modules at known values, its gaps
+// and edges; incremental drawing giving the very picture a full redraw gives; the window on
+// the logs of a past sounding and its picture export.
+
+#include "Atmosphere.h"
+#include "SimulatedSounding.h"
+#include "TestSupport.h"
+#include "core/SoundingHistory.h"
+#include "graph/HistorySectionView.h"
+#include "graph/HistorySeriesView.h"
+#include "graph/HistoryWindow.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+constexpr qint64 second = 1000;
+constexpr float none = std::numeric_limits<float>::quiet_NaN();
+
+SoundingHistory::Sample at(float altitude, float temperature)
+{
+    SoundingHistory::Sample s;
+    s.fill(none);
+    s[SoundingHistory::Altitude] = altitude;
+    s[SoundingHistory::Temperature] = temperature;
+    return s;
+}
+
+bool near(QRgb a, QRgb b)
+{
+    return std::abs(qRed(a) - qRed(b)) <= 8 && std::abs(qGreen(a) - qGreen(b)) <= 8
+           && std::abs(qBlue(a) - qBlue(b)) <= 8;
+}
+
+} // namespace
+
+class TestHistory : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sectionBetweenModules_data();
+    void sectionBetweenModules();
+    void incrementalDrawingIsTheFullPicture_data();
+    void incrementalDrawingIsTheFullPicture();
+    void windowOnPastLogs();
+};
+
+void TestHistory::sectionBetweenModules_data()
+{
+    QTest::addColumn<qint64>("time");
+    QTest::addColumn<double>("height");
+    QTest::addColumn<float>("expected");
+    // A at 100 m reads 10 + t/100 s, B at 200 m 20, C at 300 m 40; sets every 10 s up to 590 s
+    // (B silent at 300 s), none until 1200 s, then every 10 s to 1490 s.
+    QTest::newRow("between A and B") << 101 * second << 150.0 << 15.5f;
+    QTest::newRow("between B and C") << 101 * second << 275.0 << 35.0f;
+    QTest::newRow("later, near A") << 501 * second << 125.0 << 16.25f;
+    QTest::newRow("above the highest") << 101 * second << 308.0 << none;
+    QTest::newRow("below the lowest") << 101 * second << 92.0 << none;
+    QTest::newRow("B silent, below it") << 301 * second << 150.0 << none;
+    QTest::newRow("B silent, above it") << 301 * second << 250.0 << none;
+    QTest::newRow("no sets") << 900 * second << 150.0 << none;
+    QTest::newRow("after the gap") << 1251 * second << 150.0 << 21.25f;
+}
+
+void TestHistory::sectionBetweenModules()
+{
+    QFETCH(qint64, time);
+    QFETCH(double, height);
+    QFETCH(float, expected);
+    SoundingHistory history;
+    for (qint64 t = 0; t < 1500 * second; t += 10 * second) {
+        if (t >= 600 * second && t < 1200 * second)
+            continue;
+        history.appendSet(t);
+        history.setSample(history.moduleIndex(QStringLiteral("A")), at(100, 10 + float(t) / 100000));
+        if (t != 300 * second)
+            history.setSample(history.moduleIndex(QStringLiteral("B")), at(200, 20));
+        history.setSample(history.moduleIndex(QStringLiteral("C")), at(300, 40));
+    }
+    HistorySectionView view;
+    view.resize(980, 420);
+    view.setSpan(0);
+    view.setHistory(&history);
+
+    const float value = view.valueAt(time, height);
+    const QRgb colour = view.colourAt(time, height);
+    if (std::isnan(expected)) {
+        QVERIFY2(std::isnan(value), qPrintable(QString::number(double(value))));
+        QCOMPARE(colour, qRgb(255, 255, 255));
+    } else {
+        QVERIFY2(std::abs(value - expected) < 0.05f, qPrintable(QString::number(double(value))));
+        QVERIFY(near(colour, view.colourOf(expected)));
+        QVERIFY(!near(colour, view.colourOf(expected + 2)));
+    }
+}
+
+void TestHistory::incrementalDrawingIsTheFullPicture_data()
+{
+    QTest::addColumn<bool>("section");
+    QTest::addColumn<qint64>("span");
+    QTest::newRow("section, 10 min") << true << 600 * second;
+    QTest::newRow("section, all") << true << qint64(0);
+    QTest::newRow("series, 10 min") << false << 600 * second;
+    QTest::newRow("series, all") << false << qint64(0);
+}
+
+void TestHistory::incrementalDrawingIsTheFullPicture()
+{
+    QFETCH(bool, section);
+    QFETCH(qint64, span);
+    SoundingHistory history;
+    std::unique_ptr<HistoryView> view;
+    if (section)
+        view = std::make_unique<HistorySectionView>();
+    else
+        view = std::make_unique<HistorySeriesView>();
+    view->resize(600, 300);
+    view->setSpan(span);
+    view->setHistory(&history);
+
+    // A and D hold the ranges still; B and C wander between them, B falls silent for a minute
+    // and the whole line for five.
+    for (int i = 0; i < 1500; ++i) {
+        const qint64 t = 1000 * second + i * 1300 + (i >= 900 ? 300 * second : 0);
+        history.appendSet(t);
+        history.setSample(history.moduleIndex(QStringLiteral("A")), at(100, 0));
+        if (i < 400 || i > 460)
+            history.setSample(history.moduleIndex(QStringLiteral("B")), at(180, 50 + 40 * std::sin(i / 40.0f)));
+        history.setSample(history.moduleIndex(QStringLiteral("C")), at(260, 50 + 45 * std::cos(i / 25.0f)));
+        history.setSample(history.moduleIndex(QStringLiteral("D")), at(340, 100));
+        view->appendSets();
+    }
+    const QImage incremental = view->plotImage();
+    view->redraw();
+    QCOMPARE(incremental.size(), view->plotImage().size());
+    // The series' lines may cross in another order, and a line clipped at the left edge may
+    // differ by a pixel from the one drawn before the picture scrolled; the section is exact.
+    const auto pixel = [section](const QImage &image, int x, int y) {
+        return section || image.pixel(x, y) == qRgb(255, 255, 255) ? image.pixel(x, y) : 0u;
+    };
+    int differing = 0;
+    for (int y = 0; y < incremental.height(); ++y) {
+        for (int x = 0; x < incremental.width(); ++x)
+            differing += pixel(incremental, x, y) != pixel(view->plotImage(), x, y) ? 1 : 0;
+    }
+    QVERIFY2(differing <= (section ? 0 : 8), qPrintable(QString::number(differing)));
+}
+
+void TestHistory::windowOnPastLogs()
+{
+    // One sounding in two logs, given out of order.
+    QTemporaryDir folder;
+    const Atmosphere atmosphere(1000.0, 47.0, 8.0, 3);
+    const SimulatedSounding sounding(atmosphere, 3, 50.0, 100.0);
+    const qint64 start = QDateTime(QDate(2026, 6, 21), QTime(10, 0)).toMSecsSinceEpoch();
+    const QString early = folder.filePath(QStringLiteral("early.csv"));
+    const QString late = folder.filePath(QStringLiteral("late.csv"));
+    QVERIFY(sounding.writeLog(early, start, start + 1200 * second, 5 * second));
+    QVERIFY(sounding.writeLog(late, start + 1200 * second, start + 1800 * second, 5 * second));
+
+    SoundingHistory live;
+    HistoryWindow window(&live);
+    window.resize(900, 600);
+    window.show();
+    QSignalSpy loaded(&window, &HistoryWindow::logLoaded);
+    QVERIFY(window.openLogs({late, early}));
+    QVERIFY(loaded.count() == 1 || loaded.wait(5000));
+    QVERIFY(!window.isShowingLive());
+    const QString title = window.findChild<QLabel *>(QStringLiteral("titleLabel"))->text();
+    const auto text = [](qint64 ms) {
+        return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    };
+    QVERIFY2(title.contains(text(start)) && title.contains(text(start + 1795 * second)),
+             qPrintable(title));
+    // The middle module's temperature, read back from the log, is drawn at its height.
+    const float temperature = sounding.sample(1, start + 900 * second)[SoundingHistory::Temperature];
+    QVERIFY(std::abs(window.sectionView()->valueAt(start + 901500, 1150.0) - temperature) < 0.01f);
+
+    const QString png = folder.filePath(QStringLiteral("history.png"));
+    const QString svg = folder.filePath(QStringLiteral("history.svg"));
+    QVERIFY(window.exportImage(png) && window.exportImage(svg));
+    QVERIFY(QImage(png).height() >= window.sectionView()->height() + window.seriesView()->height());
+    QFile svgFile(svg);
+    QVERIFY(svgFile.open(QIODevice::ReadOnly) && svgFile.readAll().contains("<svg"));
+
+    // A file that is no log leaves the window on the live sounding.
+    QVERIFY(!window.openLogs({svg}));
+    QVERIFY(window.isShowingLive());
+}
+
+VENTROLLA_GUI_TEST_MAIN(TestHistory)
+#include "tst_History.moc"
