@@ -6,11 +6,14 @@
 #include "SimulatedSounding.h"
 #include "TestSupport.h"
 #include "core/SoundingHistory.h"
+#include "graph/HistoryColourMap.h"
 #include "graph/HistorySectionView.h"
 #include "graph/HistorySeriesView.h"
 #include "graph/HistoryWindow.h"
 
+#include <QComboBox>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,13 +25,19 @@ namespace {
 constexpr qint64 second = 1000;
 constexpr float none = std::numeric_limits<float>::quiet_NaN();
 
-SoundingHistory::Sample at(float altitude, float temperature)
+SoundingHistory::Sample at(float altitude, float temperature, float pressure = none)
 {
     SoundingHistory::Sample s;
     s.fill(none);
     s[SoundingHistory::Altitude] = altitude;
+    s[SoundingHistory::Pressure] = pressure;
     s[SoundingHistory::Temperature] = temperature;
     return s;
+}
+
+int luma(QRgb c)
+{
+    return 299 * qRed(c) + 587 * qGreen(c) + 114 * qBlue(c);
 }
 
 bool near(QRgb a, QRgb b)
@@ -49,28 +58,35 @@ private slots:
     void incrementalDrawingIsTheFullPicture_data();
     void incrementalDrawingIsTheFullPicture();
     void windowOnPastLogs();
+    void scrollsBackAndFollowsAgain();
+    void colourMapsRunEvenly();
 };
 
 void TestHistory::sectionBetweenModules_data()
 {
+    QTest::addColumn<bool>("pressure");
     QTest::addColumn<qint64>("time");
     QTest::addColumn<double>("height");
     QTest::addColumn<float>("expected");
-    // A at 100 m reads 10 + t/100 s, B at 200 m 20, C at 300 m 40; sets every 10 s up to 590 s
-    // (B silent at 300 s), none until 1200 s, then every 10 s to 1490 s.
-    QTest::newRow("between A and B") << 101 * second << 150.0 << 15.5f;
-    QTest::newRow("between B and C") << 101 * second << 275.0 << 35.0f;
-    QTest::newRow("later, near A") << 501 * second << 125.0 << 16.25f;
-    QTest::newRow("above the highest") << 101 * second << 308.0 << none;
-    QTest::newRow("below the lowest") << 101 * second << 92.0 << none;
-    QTest::newRow("B silent, below it") << 301 * second << 150.0 << none;
-    QTest::newRow("B silent, above it") << 301 * second << 250.0 << none;
-    QTest::newRow("no sets") << 900 * second << 150.0 << none;
-    QTest::newRow("after the gap") << 1251 * second << 150.0 << 21.25f;
+    // A at 100 m and 1000 hPa reads 10 + t/100 s, B at 200 m and 900 hPa 20, C at 300 m and
+    // 810 hPa 40; sets every 10 s up to 590 s (B silent at 300 s), none until 1200 s, then
+    // every 10 s to 1490 s. On the pressure axis the section is linear in log pressure.
+    QTest::newRow("pressure, midway A to B") << true << 101 * second << 948.68 << 15.5f;
+    QTest::newRow("pressure, above C") << true << 101 * second << 805.0 << none;
+    QTest::newRow("between A and B") << false << 101 * second << 150.0 << 15.5f;
+    QTest::newRow("between B and C") << false << 101 * second << 275.0 << 35.0f;
+    QTest::newRow("later, near A") << false << 501 * second << 125.0 << 16.25f;
+    QTest::newRow("above the highest") << false << 101 * second << 308.0 << none;
+    QTest::newRow("below the lowest") << false << 101 * second << 92.0 << none;
+    QTest::newRow("B silent, below it") << false << 301 * second << 150.0 << none;
+    QTest::newRow("B silent, above it") << false << 301 * second << 250.0 << none;
+    QTest::newRow("no sets") << false << 900 * second << 150.0 << none;
+    QTest::newRow("after the gap") << false << 1251 * second << 150.0 << 21.25f;
 }
 
 void TestHistory::sectionBetweenModules()
 {
+    QFETCH(bool, pressure);
     QFETCH(qint64, time);
     QFETCH(double, height);
     QFETCH(float, expected);
@@ -79,14 +95,15 @@ void TestHistory::sectionBetweenModules()
         if (t >= 600 * second && t < 1200 * second)
             continue;
         history.appendSet(t);
-        history.setSample(history.moduleIndex(QStringLiteral("A")), at(100, 10 + float(t) / 100000));
+        history.setSample(history.moduleIndex(QStringLiteral("A")), at(100, 10 + float(t) / 100000, 1000));
         if (t != 300 * second)
-            history.setSample(history.moduleIndex(QStringLiteral("B")), at(200, 20));
-        history.setSample(history.moduleIndex(QStringLiteral("C")), at(300, 40));
+            history.setSample(history.moduleIndex(QStringLiteral("B")), at(200, 20, 900));
+        history.setSample(history.moduleIndex(QStringLiteral("C")), at(300, 40, 810));
     }
     HistorySectionView view;
     view.resize(980, 420);
     view.setSpan(0);
+    view.setVertical(pressure ? SoundingHistory::Pressure : SoundingHistory::Altitude);
     view.setHistory(&history);
 
     const float value = view.valueAt(time, height);
@@ -193,6 +210,59 @@ void TestHistory::windowOnPastLogs()
     // A file that is no log leaves the window on the live sounding.
     QVERIFY(!window.openLogs({svg}));
     QVERIFY(window.isShowingLive());
+}
+
+void TestHistory::scrollsBackAndFollowsAgain()
+{
+    SoundingHistory live;
+    HistoryWindow window(&live);
+    window.resize(900, 600);
+    window.findChild<QComboBox *>(QStringLiteral("spanBox"))->setCurrentIndex(0); // 10 min
+    window.show();
+    const auto run = [&](qint64 from, qint64 to) {
+        for (qint64 t = from; t < to; t += second) {
+            live.appendSet(t);
+            live.setSample(live.moduleIndex(QStringLiteral("A")), at(100, float(t % 7000) / 1000));
+            live.setSample(live.moduleIndex(QStringLiteral("B")), at(200, 3));
+            window.liveSetAppended();
+        }
+    };
+    const qint64 start = 1'000'000 * second;
+    run(start, start + 1800 * second);
+    auto *bar = window.findChild<QScrollBar *>(QStringLiteral("timeScrollBar"));
+    QCOMPARE(bar->maximum(), 1799);
+    QCOMPARE(bar->value(), bar->maximum());
+    HistorySectionView *section = window.sectionView();
+    QVERIFY(section->endTime() > start + 1799 * second);
+
+    bar->setValue(900);
+    QVERIFY(!section->isFollowing() && !window.seriesView()->isFollowing());
+    QVERIFY(std::abs(section->endTime() - (start + 900 * second)) < 2 * second);
+    const QImage back = section->plotImage();
+    run(start + 1800 * second, start + 1900 * second);
+    QCOMPARE(section->plotImage(), back);
+    QCOMPARE(bar->value(), 900);
+
+    bar->setValue(bar->maximum());
+    QVERIFY(section->isFollowing());
+    QVERIFY(section->endTime() > start + 1899 * second);
+}
+
+void TestHistory::colourMapsRunEvenly()
+{
+    // The sequential map grows lighter at every step, so it reads in grey too; the diverging one
+    // is white in the middle and equally dark at both ends.
+    const HistoryColourMap sequential(HistoryColourMap::Sequential);
+    for (int i = 1; i <= 32; ++i)
+        QVERIFY(luma(sequential.at(i / 32.0)) > luma(sequential.at((i - 1) / 32.0)));
+    const HistoryColourMap diverging(HistoryColourMap::Diverging);
+    QVERIFY(luma(diverging.at(0.5)) > 240 * 1000);
+    QVERIFY(std::abs(luma(diverging.at(0)) - luma(diverging.at(1))) < 30 * 1000);
+    for (int i = 1; i <= 16; ++i) {
+        QVERIFY(luma(diverging.at(0.5 + i / 32.0)) < luma(diverging.at(0.5 + (i - 1) / 32.0)));
+        QVERIFY(luma(diverging.at(0.5 - i / 32.0)) < luma(diverging.at(0.5 - (i - 1) / 32.0)));
+    }
+    QVERIFY(qBlue(diverging.at(0)) > qRed(diverging.at(0)) && qRed(diverging.at(1)) > qBlue(diverging.at(1)));
 }
 
 VENTROLLA_GUI_TEST_MAIN(TestHistory)
