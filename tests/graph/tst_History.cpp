@@ -13,6 +13,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -59,6 +60,7 @@ private slots:
     void incrementalDrawingIsTheFullPicture();
     void windowOnPastLogs();
     void scrollsBackAndFollowsAgain();
+    void drawsWhenShownAndReadsTheCursor();
     void colourMapsRunEvenly();
 };
 
@@ -76,8 +78,8 @@ void TestHistory::sectionBetweenModules_data()
     QTest::newRow("between A and B") << false << 101 * second << 150.0 << 15.5f;
     QTest::newRow("between B and C") << false << 101 * second << 275.0 << 35.0f;
     QTest::newRow("later, near A") << false << 501 * second << 125.0 << 16.25f;
-    QTest::newRow("above the highest") << false << 101 * second << 308.0 << none;
-    QTest::newRow("below the lowest") << false << 101 * second << 92.0 << none;
+    QTest::newRow("above the highest") << false << 101 * second << 302.0 << none;
+    QTest::newRow("below the lowest") << false << 101 * second << 98.0 << none;
     QTest::newRow("B silent, below it") << false << 301 * second << 150.0 << none;
     QTest::newRow("B silent, above it") << false << 301 * second << 250.0 << none;
     QTest::newRow("no sets") << false << 900 * second << 150.0 << none;
@@ -246,6 +248,36 @@ void TestHistory::scrollsBackAndFollowsAgain()
     bar->setValue(bar->maximum());
     QVERIFY(section->isFollowing());
     QVERIFY(section->endTime() > start + 1899 * second);
+}
+
+void TestHistory::drawsWhenShownAndReadsTheCursor()
+{
+    SoundingHistory live;
+    HistoryWindow window(&live);
+    window.resize(900, 600);
+    const qint64 start = 1'000'000 * second;
+    for (qint64 t = start; t < start + 100 * second; t += second) {
+        live.appendSet(t);
+        live.setSample(live.moduleIndex(QStringLiteral("A")), at(100, 10));
+        live.setSample(live.moduleIndex(QStringLiteral("B")), at(300, 30));
+        window.liveSetAppended();
+    }
+    // Hidden, the window drew nothing; shown, it draws all there is.
+    HistorySectionView *section = window.sectionView();
+    QVERIFY(section->plotImage().isNull() || section->colourAt(start + 99 * second, 200) == qRgb(255, 255, 255));
+    window.show();
+    QVERIFY(near(section->colourAt(start + 99 * second, 200), section->colourOf(20)));
+
+    const QRect plot = section->plotRect();
+    QMouseEvent move(QEvent::MouseMove, QPointF(plot.right(), plot.center().y()), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(section, &move);
+    const QString cursor = window.findChild<QLabel *>(QStringLiteral("cursorLabel"))->text();
+    QVERIFY2(cursor.startsWith(HistoryView::timeText(start + 99 * second).left(5))
+                 && cursor.endsWith(QStringLiteral("200 m: 20.0 deg C")),
+             qPrintable(cursor));
+    QVERIFY(section->readout(QPoint(plot.right(), plot.top() + 1)).endsWith(QStringLiteral("no data")));
+    QVERIFY(section->readout(QPoint(plot.left() - 5, plot.center().y())).isEmpty());
 }
 
 void TestHistory::colourMapsRunEvenly()
