@@ -170,6 +170,8 @@ MainWindow::~MainWindow()
     // Children are destroyed in the order they were made, the model first; the log, closing in
     // its destructor, must not call back into a window whose model is gone.
     logFile->disconnect(this);
+    // The history goes before the children: the model must not feed it while it dies.
+    model->disconnect(historyFeed);
 }
 
 void MainWindow::showTitle()

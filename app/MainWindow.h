@@ -16,17 +16,15 @@ class AxisDialog;
 class DataGraphView;
 class DataTimingDialog;
 class GraphAxisModel;
-class HistoryWindow;
 class HighWindAlertDialog;
 class HighWindAlertService;
+class HistoryWindow;
 class LogCommentDialog;
 class LogFile;
 class Model;
 class ModuleConfigWindow;
 class ModuleGraphScene;
 class PressureGraphScene;
-class SoundingHistory;
-class SoundingHistoryFeed;
 class ProgressDialog;
 class QAction;
 class QFileDialog;
@@ -38,6 +36,8 @@ class SerialPortDialog;
 class ServerOutput;
 class SetHighWindThresholdDialog;
 class SetupDialog;
+class SoundingHistory;
+class SoundingHistoryFeed;
 namespace Ui {
 class MainWindow;
 }

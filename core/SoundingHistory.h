@@ -15,7 +15,7 @@
 // derived quantities are computed when read, so they cost no memory.
 //
 // Storage grows in blocks of blockSets sets per module, so a day at one set a second costs
-// about 105 MB for 50 modules and never twice that while growing. When the memory bound would
+// about 104 MB for 50 modules and never twice that while growing. When the memory bound would
 // be passed, the older half of the sets is thinned: neighbouring pairs become their mean, so old
 // weather stays visible at half the time resolution instead of being dropped.
 class SoundingHistory
