@@ -8,10 +8,13 @@
 #include "config/ModuleConfigWindow.h"
 #include "core/Model.h"
 #include "core/ModuleConfigSettings.h"
+#include "core/SoundingHistory.h"
+#include "core/SoundingHistoryFeed.h"
 #include "graph/AltitudeGraphScene.h"
 #include "graph/AxisDialog.h"
 #include "graph/DataGraphView.h"
 #include "graph/GraphAxisModel.h"
+#include "graph/HistoryWindow.h"
 #include "graph/ModuleGraphScene.h"
 #include "graph/PressureGraphScene.h"
 #include "link/DataTimingDialog.h"
@@ -127,6 +130,12 @@ MainWindow::MainWindow(QWidget *parent)
     configWindow = new ModuleConfigWindow(model, this);
     connect(configWindow, &ModuleConfigWindow::closing, this,
             &MainWindow::moduleConfigWindowClosing);
+    history = std::make_unique<SoundingHistory>();
+    historyFeed = new SoundingHistoryFeed(model, history.get(), this);
+    historyWindow = new HistoryWindow(history.get(), this);
+    connect(historyFeed, &SoundingHistoryFeed::setAppended, historyWindow,
+            &HistoryWindow::liveSetAppended);
+    connect(historyFeed, &SoundingHistoryFeed::cleared, historyWindow, &HistoryWindow::liveCleared);
     buildGraphTabs();
 
     // 7. The table of modules, the lowest pane.
@@ -162,6 +171,8 @@ MainWindow::~MainWindow()
     // Children are destroyed in the order they were made, the model first; the log, closing in
     // its destructor, must not call back into a window whose model is gone.
     logFile->disconnect(this);
+    // The history goes before the children: the model must not feed it while it dies.
+    model->disconnect(historyFeed);
 }
 
 void MainWindow::showTitle()
@@ -400,6 +411,13 @@ void MainWindow::on_action_Module_Config_triggered()
         moduleAction->setEnabled(false);
     configWindow->show();
     configWindow->raise();
+}
+
+void MainWindow::on_action_History_triggered()
+{
+    historyWindow->show();
+    historyWindow->raise();
+    historyWindow->activateWindow();
 }
 
 void MainWindow::moduleConfigWindowClosing()

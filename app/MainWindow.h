@@ -19,6 +19,7 @@ class ExportLogDialog;
 class GraphAxisModel;
 class HighWindAlertDialog;
 class HighWindAlertService;
+class HistoryWindow;
 class LogCommentDialog;
 class LogFile;
 class Model;
@@ -36,6 +37,8 @@ class SerialPortDialog;
 class ServerOutput;
 class SetHighWindThresholdDialog;
 class SetupDialog;
+class SoundingHistory;
+class SoundingHistoryFeed;
 namespace Ui {
 class MainWindow;
 }
@@ -88,6 +91,7 @@ private slots:
     void on_action_Temperature_triggered();
     void on_action_Humidity_triggered();
     void on_actionWind_Speed_triggered();
+    void on_action_History_triggered();
     void on_actionSet_Threshold_High_Wind_triggered();
     void on_actionActivate_High_Wind_triggered();
     void on_actionDeactivate_High_Wind_triggered();
@@ -124,6 +128,10 @@ private:
     SetHighWindThresholdDialog *thresholdDialog = nullptr;
     HighWindAlertDialog *alertDialog = nullptr;
     ModuleConfigWindow *configWindow = nullptr;
+    // The sounding's history, fed from every data set, and its window.
+    std::unique_ptr<SoundingHistory> history;
+    SoundingHistoryFeed *historyFeed = nullptr;
+    HistoryWindow *historyWindow = nullptr;
     // The actions that act on modules, all disabled while the configuration window has them.
     QList<QAction *> moduleActions;
 

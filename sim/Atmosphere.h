@@ -7,9 +7,10 @@
 
 // The launch site and the air the simulated modules fly in: the standard atmosphere above the
 // site, a little humidity lapse and a wind that grows with height and veers slowly, all drifting
-// with the weather over tens of minutes. It is smooth and noise-free; each module adds its own
-// sensor noise. Every module reads the same atmosphere, so the profile across the line is
-// coherent.
+// with the weather over tens of minutes. Over the day the ground warms the air far up in the
+// afternoon and cools a shallow layer at night: a night inversion with a low-level jet above
+// it. It is smooth and noise-free; each module adds its own sensor noise. Every module reads the
+// same atmosphere, so the profile across the line is coherent.
 class Atmosphere
 {
 public:
@@ -35,6 +36,8 @@ public:
 private:
     enum Channel { Pressure, Temperature, Humidity, WindSpeed, WindDirection, ChannelCount };
 
+    // 1 in the warmest hour of the afternoon, -1 twelve hours later, by the site's solar time.
+    double daylight(qint64 simulatedMs) const;
     // A slow, smooth excursion between -1 and 1 for one quantity.
     double drift(Channel channel, qint64 simulatedMs) const;
 

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-    qtbase5-dev libqt5serialport5-dev qtmultimedia5-dev libqt5multimedia5-plugins
+    qtbase5-dev libqt5serialport5-dev qtmultimedia5-dev libqt5multimedia5-plugins libqt5svg5-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good libeigen3-dev libbenchmark-dev
     cmake ninja-build g++ ccache xvfb xauth fonts-dejavu-core socat desktop-file-utils
     libnetcdf-dev netcdf-bin

@@ -20,6 +20,7 @@
 #include "core/State_Stopping.h"
 #include "core/State_Unacquired.h"
 #include "core/State_Unconfigured.h"
+#include "graph/HistoryWindow.h"
 #include "link/State_Configuring.h"
 #include "link/FlightModule.h"
 #include "output/HighWindAlertService.h"
@@ -394,6 +395,28 @@ private slots:
         answerMessage(seen, QDialogButtonBox::Ok);
         window->close();
         QVERIFY(!config->isVisible() && !window->isVisible());
+    }
+
+    void historyKeepsTheSounding()
+    {
+        auto window = openWindow();
+        window->show();
+        Model *model = modelOf(*window);
+        auto *history = window->findChild<HistoryWindow *>();
+        const QList<QAction *> graphMenu = window->findChild<QMenu *>("menu_Graph")->actions();
+        QVERIFY(graphMenu.indexOf(action(*window, "action_History"))
+                > graphMenu.indexOf(window->findChild<QMenu *>("menu_Dependent_Axes")->menuAction()));
+        action(*window, "action_History")->trigger();
+        QVERIFY(history->isVisible() && history->isShowingLive());
+
+        model->appendModule(new FlightModule(0x0013A20000000100, 0, 0));
+        const QDateTime first = QDateTime::currentDateTime();
+        model->emitDataSetReady(first);
+        model->emitDataSetReady(first.addSecs(1));
+        const QString title = history->findChild<QLabel *>("titleLabel")->text();
+        QVERIFY2(title.endsWith(first.addSecs(1).toString("yyyy-MM-dd HH:mm:ss")), qPrintable(title));
+        model->states().acquiring->enter();
+        QVERIFY(history->findChild<QLabel *>("titleLabel")->text().endsWith("no data yet"));
     }
 
     void messagesToTheUser()
