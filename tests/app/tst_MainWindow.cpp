@@ -402,15 +402,26 @@ private slots:
         QVERIFY(log->begin(TestSupport::sandboxPath() + QStringLiteral("/full.csv")));
         emit log->writeFailed(QStringLiteral("No space left on device"));
         QMessageBox *box = shownBox(*window);
-        QVERIFY(box && box->text().contains(QStringLiteral("full.csv"))
+        QVERIFY(box && box->text().count(QStringLiteral("full.csv")) == 1
                 && box->text().contains(QStringLiteral("No space left on device"))
                 && box->text().contains(QStringLiteral("new log")));
         box->close();
 
-        model->setPortName(QStringLiteral("/dev/ttyVENTROLLA3"));
-        emit model->baseStationLost();
-        box = shownBox(*window);
-        QVERIFY(box && box->text().contains(QStringLiteral("ttyVENTROLLA3")));
+        // A port lost while the base station is configured: one box, the lost base station with
+        // its port, not a failed configuration first.
+        PseudoTerminal pty;
+        QVERIFY(pty.open() && model->setPortName(pty.slavePath()) && model->openPort());
+        QVERIFY(model->isConfiguring());
+        QSignalSpy lost(model, &Model::baseStationLost);
+        MessageSeen seen;
+        QPointer<QTimer> answer = answerMessage(seen, QDialogButtonBox::Ok);
+        pty.closeMaster();
+        QVERIFY(lost.wait(2000));
+        QTRY_VERIFY(!seen.title.isEmpty());
+        QCOMPARE(seen.title, QStringLiteral("Base station lost"));
+        QVERIFY2(seen.text.contains(pty.slavePath().section(QLatin1String("/dev/"), 1)), qPrintable(seen.text));
+        QTest::qWait(20);
+        QVERIFY(!shownBox(*window) && !answer);
         action(*window, "actionActivate_High_Wind")->trigger();
         model->emitHighWindAlert(35);
         QVERIFY(sound->isAlerting()); // and the window goes while it sounds
