@@ -268,6 +268,50 @@ private slots:
         }
     }
 
+    // A line partly outside the plot is drawn, and bounded, only as far as the frame widened by its
+    // pen: the masks hide the rest. Bounds are the part kept plus the pen's reach (3).
+    void lineCutAtTheFrame()
+    {
+        const std::pair<QLineF, QRectF> examples[] = {
+            {{200, 100, 800, 400}, QRectF(QPointF(197, 97), QPointF(406, 204.5))},   // out to the right
+            {{-100, -50, 500, 250}, QRectF(QPointF(-6, -4.5), QPointF(406, 204.5))}, // across the plot
+            {{100, 500, 100, 200}, QRectF(QPointF(97, 197), QPointF(103, 406))},     // up from below
+            {{100, 50, 300, 350}, QRectF(QPointF(97, 47), QPointF(303, 353))},       // inside
+            {{-50, 450, 450, 950}, QRectF()}};                                       // below the corner
+        for (const auto &[line, bounds] : examples) {
+            DataLine item(Qt::red);
+            item.setLine(line);
+            item.setVisibleArea(QRectF(0, 0, 400, 400));
+            QCOMPARE(item.boundingRect(), bounds);
+        }
+    }
+
+    // An axis changed while data is drawn moves markers, lines and barbs at once; a module added to
+    // the module graph moves the others into narrower bands.
+    void itemsFollowAxesAndRows()
+    {
+        Rig rig(AltitudeGraph, twoModules);
+        const DataGraphScene &scene = *rig.scene;
+        GraphAxis altitude = rig.axes.axis(-1);
+        altitude.setRange(0, 1000);
+        rig.axes.setAxis(-1, altitude);
+        GraphAxis temperature = rig.axes.axis(3);
+        temperature.setRange(-40, 40);
+        rig.axes.setAxis(3, temperature);
+        const QPointF lower(50.0 / 80 * 400, 360); // 10 deg C at 100 m
+        const QPointF upper(35.0 / 80 * 400, 240); // -5 deg C at 400 m
+        QCOMPARE(scene.markers(3)[1]->pos(), upper);
+        QCOMPARE(scene.lines(3)[1]->line(), QLineF(lower, upper));
+        QCOMPARE(scene.windBarbs()[1]->pos(), QPointF(450, 240));
+
+        Rig modules(ModuleGraph, twoModules);
+        addModule(modules.model, QStringLiteral("C3;300;860;5;50;200;12"));
+        const QList<DataMarker *> &markers = modules.scene->markers(3);
+        QCOMPARE(markers[0]->pos().y(), 0.5 / 3 * 400);
+        QCOMPARE(modules.scene->lines(3)[1]->line(), QLineF(markers[0]->pos(), markers[1]->pos()));
+        QCOMPARE(modules.scene->windBarbs()[1]->pos(), QPointF(450, 200));
+    }
+
     // A profile runs from the bottom to the top whatever the order the modules were acquired in;
     // the module graph keeps module order. A module that climbs past another is joined anew.
     void linesInVerticalOrder()
@@ -516,7 +560,8 @@ private slots:
             {0.4, 0, "circle"}, {0.5, 0, "circle staff"}, {2.5, 0, "circle staff H80"}, // a half barb alone: lower
             {7.5, 0, "circle staff F90"}, {47.5, 0, "circle staff P90"}, {65.0, 0, "circle staff P90 F70 H60"},
             {200.0, 0, "circle staff P90 P75 P60"}, {5.0, 1, "circle staff F90"}, // 9.7 knots
-            {26.0, 1, "circle staff P90"}, {0.3, 1, "circle staff"}}; // 50.5 and 0.58 knots
+            {26.0, 1, "circle staff P90"}, {0.3, 1, "circle staff"}, // 50.5 and 0.58 knots
+            {12.0, 1, "circle staff F90 F80 H70"}, {11.3, 1, "circle staff F90 F80"}}; // 23.3, 22.0 knots
         for (const auto &[speed, windUnits, symbol] : examples) {
             WindBarb barb(Qt::black);
             barb.setDirection(90);
