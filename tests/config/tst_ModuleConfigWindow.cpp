@@ -163,10 +163,13 @@ private slots:
         QVERIFY(window.findChild<QRadioButton *>("thermistorRadioButton")->isChecked());
         click("nextModuleButton");
         QVERIFY(window.findChild<QRadioButton *>("compassRadioButton")->isChecked());
+        // Remove forgets the module shown.
+        click("clearModuleButton");
+        QCOMPARE(model.rowCount(), 1);
+        expect("111111100", "SIM-D|");
         QVERIFY(window.close() && !window.isForceClosing() && closing.count() == 1);
 
-        // Opened again, it shows what changed meanwhile; quitting closes it even during a calibration.
-        model.clearModule();
+        // Opened again, it shows the module left; quitting closes it even during a calibration.
         window.show();
         expect("111111100", "SIM-D|");
         click("compassRadioButton");
