@@ -198,8 +198,9 @@ void AxisFitter::check()
 {
     if (!automatic || heldFit.isActive() || !hasValueOutsideAxes(graph_))
         return;
-    if (lastFit.isValid() && lastFit.elapsed() < minimumFitSpacingMs) {
-        heldFit.start(int(minimumFitSpacingMs - lastFit.elapsed()));
+    const qint64 sinceLastFit = model->elapsedMs() - lastFitMs;
+    if (lastFitMs >= 0 && sinceLastFit < minimumFitSpacingMs) {
+        heldFit.start(int(minimumFitSpacingMs - sinceLastFit));
         return;
     }
     fitGraph(!model->isRunning());
@@ -213,7 +214,7 @@ void AxisFitter::fitHeld()
 
 void AxisFitter::fitGraph(bool mayNarrow)
 {
-    lastFit.start();
+    lastFitMs = model->elapsedMs();
     for (const int id : axesOfGraph(graph_)) {
         double low = 0;
         double high = 0;

@@ -3,7 +3,6 @@
 
 #include "graph/GraphAxis.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <QVector>
@@ -68,7 +67,7 @@ private:
     GraphDataCache *cache;
     int graph_;
     bool automatic = false;
-    QElapsedTimer lastFit;
+    qint64 lastFitMs = -1; // on the model's clock; -1 before the first fit
     QTimer heldFit;
 };
 
