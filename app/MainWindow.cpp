@@ -12,6 +12,7 @@
 #include "core/SoundingHistoryFeed.h"
 #include "graph/AltitudeGraphScene.h"
 #include "graph/AxisDialog.h"
+#include "graph/AxisFitter.h"
 #include "graph/DataGraphView.h"
 #include "graph/GraphAxisModel.h"
 #include "graph/HistoryWindow.h"
@@ -49,6 +50,7 @@ const QString sizeKey = QStringLiteral("size");
 const QString posKey = QStringLiteral("pos");
 const QString splitterKey = QStringLiteral("mainSplitter");
 const QString activeTabKey = QStringLiteral("activeTab");
+const QString fitAxesKey = QStringLiteral("fitAxesAutomatically");
 const QString logGroup = QStringLiteral("LogFile");
 const QString directoryKey = QStringLiteral("directory");
 
@@ -102,6 +104,7 @@ MainWindow::MainWindow(QWidget *parent)
     splitter->setObjectName(QStringLiteral("mainSplitter"));
     setCentralWidget(splitter);
     axisModel = new GraphAxisModel(model, this);
+    axisFitter = new AxisFitter(model, axisModel, this);
     logFile = new LogFile(model, this);
     connect(logFile, &LogFile::statusChanged, this, &MainWindow::updateLogMenu);
     connect(logFile, &LogFile::statusChanged, this, &MainWindow::updateStatusBar);
@@ -201,6 +204,7 @@ void MainWindow::buildGraphTabs()
     moduleView->setScene(moduleScene);
     pressureView->setScene(pressureScene);
     altitudeView->setScene(altitudeScene);
+    connect(graphTabs, &QTabWidget::currentChanged, this, &MainWindow::graphTabChanged);
 }
 
 void MainWindow::buildStatusBar()
@@ -255,6 +259,8 @@ void MainWindow::readSettings()
         sizes << size.toInt();
     splitter->setSizes(sizes);
     graphTabs->setCurrentIndex(settings.value(activeTabKey, 0).toInt());
+    graphTabChanged(graphTabs->currentIndex());
+    ui->actionFit_Axes_Automatically->setChecked(settings.value(fitAxesKey, false).toBool());
     settings.endGroup();
 
     settings.beginGroup(logGroup);
@@ -273,6 +279,7 @@ void MainWindow::writeSettings() const
         sizes << size;
     settings.setValue(splitterKey, sizes);
     settings.setValue(activeTabKey, graphTabs->currentIndex());
+    settings.setValue(fitAxesKey, ui->actionFit_Axes_Automatically->isChecked());
     settings.endGroup();
 
     settings.beginGroup(logGroup);
@@ -480,6 +487,25 @@ void MainWindow::on_action_Pressure_2_triggered() { editAxis(2); }
 void MainWindow::on_action_Temperature_triggered() { editAxis(3); }
 void MainWindow::on_action_Humidity_triggered() { editAxis(4); }
 void MainWindow::on_actionWind_Speed_triggered() { editAxis(6); }
+
+void MainWindow::on_actionFit_Axes_to_Data_triggered()
+{
+    axisFitter->fit();
+}
+
+void MainWindow::on_actionFit_Axes_Automatically_toggled(bool checked)
+{
+    axisFitter->setAutomatic(checked);
+}
+
+void MainWindow::graphTabChanged(int index)
+{
+    // The graphs are named by their independent axis, as the fitter names them.
+    static const int graphs[] = {GraphAxisModel::ModuleAxis, GraphAxisModel::IndependentPressure,
+                                 GraphAxisModel::IndependentAltitude};
+    if (index >= 0 && index < int(std::size(graphs)))
+        axisFitter->setGraph(graphs[index]);
+}
 
 void MainWindow::on_actionSet_Threshold_High_Wind_triggered()
 {

@@ -13,6 +13,7 @@ class AboutWindow;
 class AcquireDialog_DynamicAltitude;
 class AltitudeGraphScene;
 class AxisDialog;
+class AxisFitter;
 class DataGraphView;
 class DataTimingDialog;
 class ExportLogDialog;
@@ -92,6 +93,9 @@ private slots:
     void on_action_Humidity_triggered();
     void on_actionWind_Speed_triggered();
     void on_action_History_triggered();
+    void on_actionFit_Axes_to_Data_triggered();
+    void on_actionFit_Axes_Automatically_toggled(bool checked);
+    void graphTabChanged(int index);
     void on_actionSet_Threshold_High_Wind_triggered();
     void on_actionActivate_High_Wind_triggered();
     void on_actionDeactivate_High_Wind_triggered();
@@ -122,6 +126,7 @@ private:
     ServerOutput *serverOutput = nullptr;
     HighWindAlertService *alertService = nullptr;
     AxisDialog *axisDialog = nullptr;
+    AxisFitter *axisFitter = nullptr;
     QFileDialog *logFileDialog = nullptr;
     LogCommentDialog *logCommentDialog = nullptr;
     ExportLogDialog *exportLogDialog = nullptr; // made when first asked for

@@ -67,6 +67,10 @@ void ModuleConfigWindow::update()
     ui->clearModuleButton->setEnabled(model->canClearModule());
     ui->calibrateBox->setEnabled(model->canCalibrate());
     ui->thermistorRadioButton->setEnabled(model->canCalibrateThermistor());
+    // A module without a thermistor shown after one with: a disabled choice left checked would
+    // make Calibrate do nothing at all, so the choice moves to the compass every module has.
+    if (ui->thermistorRadioButton->isChecked() && !ui->thermistorRadioButton->isEnabled())
+        ui->compassRadioButton->setChecked(true);
     ui->moduleDisplay->setText(model->currentModuleText());
     ui->indoorModeBox->setEnabled(model->canToggleIndoor());
     ui->indoorStatus->setText(model->indoorStatusText());
@@ -151,10 +155,6 @@ bool ModuleConfigWindow::prepareAnemometerCalibration()
 
 bool ModuleConfigWindow::prepareThermistorCalibration()
 {
-    // The choice stays checked when the next module shown has no thermistor; such a module
-    // must not be sent a thermistor calibration.
-    if (!model->canCalibrateThermistor())
-        return false;
     ThermistorCalibOptionsDialog options;
     if (options.exec() != QDialog::Accepted)
         return false;

@@ -37,15 +37,16 @@ void State_Calibrating_Compass::handleBaseStationData(const QByteArray &bytes)
 void State_Calibrating_Compass::handleCalibDataMessage(int moduleNumber)
 {
     model->timers().timeout.stop();
+    // Taken in any case: samples left with the module would open its next calibration.
+    FlightModule *module = model->moduleList().module(moduleNumber);
+    const QByteArray *text = module ? &module->takeCalibData() : nullptr;
     // Samples after the fit has started mean the module did not take the solution.
     if (fitting || sampleCount >= fitSampleCount) {
         finishCalibration(false);
         return;
     }
-    if (FlightModule *module = model->moduleList().module(moduleNumber)) {
-        const QByteArray &text = module->takeCalibData();
-        sampleCount += model->compassCalibrator()->addSamples(text.constData(), text.size());
-    }
+    if (text)
+        sampleCount += model->compassCalibrator()->addSamples(text->constData(), text->size());
     progress = sampleCount / 10; // 100 at 1000 samples, when the fit starts
 
     if (sampleCount >= fitSampleCount) {

@@ -213,6 +213,7 @@ void DataGraphScene::dataChanged(const QModelIndex &topLeft, const QModelIndex &
         remapRow(row);
         placeRow(row);
     }
+    relinkLines(orderLines());
     // Module identifiers are the module graph's tick labels.
     if (drawnIdentifierRevision != cache->identifierRevision())
         rebuildGridAndLabels();
@@ -250,6 +251,9 @@ void DataGraphScene::rowsInserted(const QModelIndex &parent, int start, int end)
         addItem(barb);
     }
     drawnRevisions.insert(start, count, 0);
+    // Row numbers moved: the next ordering links every row again.
+    rowBelow.fill(-1, itemRowCount());
+    rowAbove.fill(-1, itemRowCount());
 
     updateData();
     remapItems();
@@ -274,6 +278,8 @@ void DataGraphScene::rowsAboutToBeRemoved(const QModelIndex &parent, int start, 
         delete windBarbs_.takeAt(row);
     }
     drawnRevisions.remove(start, end - start + 1);
+    rowBelow.fill(-1, itemRowCount());
+    rowAbove.fill(-1, itemRowCount());
 }
 
 void DataGraphScene::rowsRemoved(const QModelIndex &, int, int)
@@ -326,6 +332,7 @@ void DataGraphScene::updateData()
         drawnRevisions[row] = cache->revision(row);
         setRowData(row);
     }
+    relinkLines(orderLines());
 }
 
 void DataGraphScene::setRowData(int row)
@@ -336,8 +343,8 @@ void DataGraphScene::setRowData(int row)
             continue;
         markers_[column][row]->setDataPoint(QPointF(number(row, column), independent));
         setLineData(column, row);
-        if (row + 1 < itemRowCount())
-            setLineData(column, row + 1);
+        if (rowAbove[row] >= 0)
+            setLineData(column, rowAbove[row]);
     }
     WindBarb *barb = windBarbs_[row];
     if (cache->hasWind(row)) {
@@ -350,8 +357,57 @@ void DataGraphScene::setRowData(int row)
 void DataGraphScene::setLineData(int column, int row)
 {
     const QPointF point = markers_[column][row]->dataPoint();
-    const QPointF previous = row > 0 ? markers_[column][row - 1]->dataPoint() : point;
+    const QPointF previous = rowBelow[row] >= 0 ? markers_[column][rowBelow[row]]->dataPoint()
+                                                : point;
     lines_[column][row]->setDataLine(QLineF(previous, point));
+}
+
+double DataGraphScene::lineOrder(double independent) const
+{
+    return independent;
+}
+
+QVector<int> DataGraphScene::orderLines()
+{
+    const int rows = itemRowCount();
+    // A row's independent value is that of its wind barb, set with its markers.
+    QVector<QPair<double, int>> order;
+    order.reserve(rows);
+    for (int row = 0; row < rows; ++row) {
+        const double key = lineOrder(windBarbs_[row]->dataValue());
+        if (std::isfinite(key))
+            order.append({key, row});
+    }
+    // Equal heights keep module order, so modules at one height do not swap their lines with
+    // every data set.
+    std::sort(order.begin(), order.end());
+
+    QVector<int> below(rows, -1);
+    for (int i = 1; i < order.size(); ++i)
+        below[order[i].second] = order[i - 1].second;
+    QVector<int> moved;
+    rowAbove.fill(-1, rows);
+    for (int row = 0; row < rows; ++row) {
+        if (below[row] >= 0)
+            rowAbove[below[row]] = row;
+        if (below[row] != rowBelow[row])
+            moved.append(row);
+    }
+    rowBelow.swap(below);
+    return moved;
+}
+
+void DataGraphScene::relinkLines(const QVector<int> &rows)
+{
+    for (const int row : rows) {
+        for (int column = 0; column < columnCount; ++column) {
+            if (!columns[column].plotted)
+                continue;
+            setLineData(column, row);
+            remapLine(column, row);
+            placeLine(column, row);
+        }
+    }
 }
 
 void DataGraphScene::remapRow(int row)
@@ -364,8 +420,8 @@ void DataGraphScene::remapRow(int row)
         marker->setUnitPoint(unit);
         marker->setVisible(insideUnit(unit.x()) && insideUnit(unit.y()));
         remapLine(column, row);
-        if (row + 1 < itemRowCount())
-            remapLine(column, row + 1);
+        if (rowAbove[row] >= 0)
+            remapLine(column, rowAbove[row]);
     }
     WindBarb *barb = windBarbs_[row];
     const double unitY = columns[FlightModule::WindSpeedColumn]
@@ -393,8 +449,8 @@ void DataGraphScene::placeRow(int row)
         if (finite(marker->unitPoint()))
             marker->setPos(plotScale.map(marker->unitPoint()));
         placeLine(column, row);
-        if (row + 1 < itemRowCount())
-            placeLine(column, row + 1);
+        if (rowAbove[row] >= 0)
+            placeLine(column, rowAbove[row]);
     }
     WindBarb *barb = windBarbs_[row];
     if (std::isfinite(barb->unitY()))

@@ -73,6 +73,9 @@ protected:
     virtual void updateData();
     // NaN when the row has no value to stand at.
     virtual double independentValue(int row) = 0;
+    // Grows with the independent value from the bottom of a profile to its top: lines join the
+    // rows in this order. The module graph's rows stay in module order.
+    virtual double lineOrder(double independent) const;
 
     // The construction steps that need the subclass; each subclass constructor calls it.
     void setUp();
@@ -98,6 +101,12 @@ private:
 
     void setRowData(int row);
     void setLineData(int column, int row);
+    // Lines join each row to the one just below it by independent value: a profile runs from
+    // the bottom to the top whatever the order the modules were acquired in (the module
+    // graph's independent value is the row, so it keeps module order). Returns the rows whose
+    // neighbour below changed.
+    QVector<int> orderLines();
+    void relinkLines(const QVector<int> &rows);
     void remapRow(int row);
     void remapLine(int column, int row);
     void placeRow(int row);
@@ -125,6 +134,8 @@ private:
     GraphDataCache *cache;
     QVector<quint64> drawnRevisions; // per row, the cache revision its items show
     quint64 drawnIdentifierRevision = 0;
+    QVector<int> rowBelow; // per row, the row its lines come from; -1 for none
+    QVector<int> rowAbove; // per row, the row whose lines come from it; -1 for none
 
     QGraphicsRectItem *frame = nullptr;
     QGraphicsItemGroup *maskGroup = nullptr;

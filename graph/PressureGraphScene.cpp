@@ -76,3 +76,9 @@ double PressureGraphScene::independentValue(int row)
     const double pressure = number(row, FlightModule::PressureColumn);
     return std::isnan(pressure) ? pressure : std::log(std::max(pressure, smallestPressure));
 }
+
+double PressureGraphScene::lineOrder(double independent) const
+{
+    // The pressure falls from the bottom of the profile to its top.
+    return -independent;
+}

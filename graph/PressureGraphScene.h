@@ -19,6 +19,7 @@ protected:
     QVector<double> horizontalGridPositions() override;
     int axisPosition(int column) override;
     double independentValue(int row) override;
+    double lineOrder(double independent) const override;
 };
 
 #endif

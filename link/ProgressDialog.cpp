@@ -4,6 +4,7 @@
 #include "ui_ProgressDialog.h"
 
 #include <QMessageBox>
+#include <QSerialPort>
 
 ProgressDialog::ProgressDialog(Model *model, QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::ProgressDialog>()), model(model)
@@ -22,8 +23,9 @@ void ProgressDialog::update()
         if (isHidden())
             show();
     } else if (isVisible()) {
-        // Configuration has just ended; a state that is not ready means it failed.
-        if (!model->isBaseStationReady()) {
+        // Configuration has just ended; a state that is not ready means it failed. A port that
+        // went away is the base station lost, which the window reports with the port's name.
+        if (!model->isBaseStationReady() && model->serialPort()->isOpen()) {
             QMessageBox::warning(this, tr("Base station failure"),
                                  tr("Configuration failed!\nMake sure base station is turned on "
                                     "and try again."),

@@ -3,7 +3,6 @@
 #include "core/Model.h"
 
 #include <QDate>
-#include <QDir>
 #include <QLocale>
 
 namespace {
@@ -181,11 +180,10 @@ bool LogFile::flushLine()
 
 void LogFile::closeAfterFailedWrite()
 {
-    QString reason = file.error() != QFileDevice::NoError ? file.errorString() : QString();
-    if (reason.isEmpty() || file.error() == QFileDevice::UnspecifiedError)
-        reason = tr("the data could not be written");
-    error = tr("Writing the log file %1 failed: %2.")
-                .arg(QDir::toNativeSeparators(file.fileName()), reason);
+    // Only why: the windows and the recorder name the file themselves.
+    error = file.error() != QFileDevice::NoError ? file.errorString() : QString();
+    if (error.isEmpty() || file.error() == QFileDevice::UnspecifiedError)
+        error = tr("The data could not be written");
 
     const bool regularFile = !file.isSequential();
     paused = false;

@@ -37,7 +37,8 @@ public:
     bool isCommentRepeating() const;
 
     QString fileName() const;
-    // Why the last begin() failed or the last running log stopped on a failed write.
+    // Why the last begin() failed or the last running log stopped on a failed write, without
+    // the file's name (fileName() gives it).
     QString errorString() const;
 
 signals:

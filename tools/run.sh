@@ -84,6 +84,7 @@ size=@Size(1640 860)
 pos=@Point(30 30)
 mainSplitter=540, 220
 activeTab=2
+fitAxesAutomatically=true
 
 [SetupDialog]
 relativeAltitude=true

@@ -165,7 +165,7 @@ void Recorder::beginRun()
 {
     if (!options.logFile.isEmpty()) {
         if (!log->begin(options.logFile)) {
-            report(QStringLiteral("log: could not open %1").arg(options.logFile));
+            report(QStringLiteral("log: could not open %1: %2").arg(options.logFile, log->errorString()));
             finish(LogFailed);
             return;
         }
@@ -185,7 +185,7 @@ void Recorder::onDataSet()
 
 void Recorder::onLogWriteFailed(const QString &message)
 {
-    report(QStringLiteral("log: write failed, logging stopped: %1").arg(message));
+    report(QStringLiteral("log: writing %1 failed, logging stopped: %2").arg(log->fileName(), message));
     pendingStatus = LogFailed;
     requestStopLater();
 }

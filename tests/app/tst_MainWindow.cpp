@@ -21,6 +21,8 @@
 #include "core/State_Unacquired.h"
 #include "core/State_Unconfigured.h"
 #include "graph/HistoryWindow.h"
+#include "graph/AxisFitter.h"
+#include "graph/GraphAxisModel.h"
 #include "link/State_Configuring.h"
 #include "link/FlightModule.h"
 #include "output/HighWindAlertService.h"
@@ -305,6 +307,63 @@ private slots:
         QCOMPARE(settings.value(QStringLiteral("LogFile/directory")).toString(), QDir(folder).absolutePath());
     }
 
+    // The two fitting entries end the Graph menu. Switched on while the modules run, the automatic
+    // fit widens the axes of the graph in view when a module leaves them, at most once a second,
+    // and never narrows them; Fit Axes to Data narrows. The choice is kept.
+    void graphMenuFitsTheAxes()
+    {
+        auto window = openWindow();
+        QStringList entries;
+        for (QAction *entry : window->findChild<QMenu *>(QStringLiteral("menu_Graph"))->actions())
+            entries.append(entry->text());
+        QCOMPARE(entries, QStringList({"&Independent Axes", "&Dependent Axes", "", "Fit Axes to Data",
+                                       "Fit Axes Automatically"}));
+        QAction *automatic = action(*window, "actionFit_Axes_Automatically");
+        QVERIFY(automatic->isCheckable() && !automatic->isChecked());
+
+        Model *model = modelOf(*window);
+        qint64 now = 0;
+        model->setClock([&now] { return now; });
+        auto *axes = window->findChild<GraphAxisModel *>();
+        const auto axisText = [axes](int id) { return axes->axis(id).toString().section(',', 0, 1); };
+        GraphAxis temperature = axes->axis(3);
+        temperature.setRange(-100, 100);
+        temperature.setIntervals(5);
+        axes->setAxis(3, temperature);
+        for (const char *module : {"A;100;1004;14.6;50;0;3", "B;650;990;2.5;50;0;18", "C;300;1001;9;50;0;11"})
+            model->appendModule(new FlightModule(QString::fromLatin1(module) + ";3.30;12:00:00;;;;;;1;0;156;80;0", 0));
+        const auto climb = [model](int altitude) {
+            ModuleBytes::DataFields d;
+            d.flags = 0xE4;
+            d.altitude = altitude;
+            model->moduleList().module(1)->processPayload(ModuleBytes::data(d));
+            model->moduleList().refreshRecords();
+            model->refreshTable();
+        };
+        window->findChild<QTabWidget *>(QStringLiteral("graphTabs"))->setCurrentIndex(2);
+        model->states().running->enter();
+
+        automatic->trigger();
+        QCOMPARE(axisText(-1) + ' ' + axisText(3), QStringLiteral("0,1000 -100,100"));
+        auto *fitter = window->findChild<AxisFitter *>();
+        auto *held = fitter->findChild<QTimer *>(QStringLiteral("heldFit"));
+        now = 400;
+        climb(1200);
+        QVERIFY(held->isActive() && held->interval() == 600);
+        QCOMPARE(axisText(-1), QStringLiteral("0,1000"));
+        QMetaObject::invokeMethod(fitter, "fitHeld");
+        QCOMPARE(axisText(-1), QStringLiteral("0,2500"));
+        climb(200);
+        QCOMPARE(axisText(-1), QStringLiteral("0,2500"));
+        action(*window, "actionFit_Axes_to_Data")->trigger();
+        QCOMPARE(axisText(-1) + ' ' + axisText(3), QStringLiteral("0,500 5,30"));
+
+        window.reset();
+        QVERIFY(QSettings().value(QStringLiteral("MainWindow/fitAxesAutomatically")).toBool());
+        window = openWindow();
+        QVERIFY(action(*window, "actionFit_Axes_Automatically")->isChecked());
+    }
+
     // The threshold dialog offers a cancelled value again. The alert sounds (silently, without an
     // audio device) and its box names the threshold, is not refreshed while shown, and its OK or
     // closing it disarms the alert. A failed log write and a lost base station are told at once
@@ -347,15 +406,26 @@ private slots:
         QVERIFY(log->begin(TestSupport::sandboxPath() + QStringLiteral("/full.csv")));
         emit log->writeFailed(QStringLiteral("No space left on device"));
         QMessageBox *box = shownBox(*window);
-        QVERIFY(box && box->text().contains(QStringLiteral("full.csv"))
+        QVERIFY(box && box->text().count(QStringLiteral("full.csv")) == 1
                 && box->text().contains(QStringLiteral("No space left on device"))
                 && box->text().contains(QStringLiteral("new log")));
         box->close();
 
-        model->setPortName(QStringLiteral("/dev/ttyVENTROLLA3"));
-        emit model->baseStationLost();
-        box = shownBox(*window);
-        QVERIFY(box && box->text().contains(QStringLiteral("ttyVENTROLLA3")));
+        // A port lost while the base station is configured: one box, the lost base station with
+        // its port, not a failed configuration first.
+        PseudoTerminal pty;
+        QVERIFY(pty.open() && model->setPortName(pty.slavePath()) && model->openPort());
+        QVERIFY(model->isConfiguring());
+        QSignalSpy lost(model, &Model::baseStationLost);
+        MessageSeen seen;
+        QPointer<QTimer> answer = answerMessage(seen, QDialogButtonBox::Ok);
+        pty.closeMaster();
+        QVERIFY(lost.wait(2000));
+        QTRY_VERIFY(!seen.title.isEmpty());
+        QCOMPARE(seen.title, QStringLiteral("Base station lost"));
+        QVERIFY2(seen.text.contains(pty.slavePath().section(QLatin1String("/dev/"), 1)), qPrintable(seen.text));
+        QTest::qWait(20);
+        QVERIFY(!shownBox(*window) && !answer);
         action(*window, "actionActivate_High_Wind")->trigger();
         model->emitHighWindAlert(35);
         QVERIFY(sound->isAlerting()); // and the window goes while it sounds

@@ -53,11 +53,12 @@ struct Run
         return port.startsWith('/');
     }
 
-    // modules 0: no --modules, acquisition ends after two seconds.
+    // modules 0: no --modules, acquisition ends after two seconds. With --modules it ends as the
+    // last module comes in: its time limit lies beyond that of every run.
     void startRecorder(int modules, const QStringList &more = {})
     {
         QStringList arguments{"--port", port, "--interval", "2s", "--log", logPath(), "--acquire-time"};
-        arguments << (modules ? QStringList{"20", "--modules", QString::number(modules)} : QStringList{"2"});
+        arguments << (modules ? QStringList{"600", "--modules", QString::number(modules)} : QStringList{"2"});
         startRaw(arguments + more);
     }
 

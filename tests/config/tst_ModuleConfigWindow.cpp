@@ -142,7 +142,6 @@ private slots:
             {"SIM-D", "thermistor", "changeBetaButton|passwordEdit=7318;Ok|Cancel", // a wrong password
              "Thermistor Options|Thermistor Beta Password|Thermistor Beta Password|Thermistor Options",
              "Stopped 22 500/25 27315/3068"},
-            {"SIM-P", "thermistor", "", "", "Stopped 22 500/25 27315/3068"}, // kept, but no thermistor
         };
         frozen = wall.elapsed() * 4;
         for (const auto &way : ways) {
@@ -159,10 +158,18 @@ private slots:
             if (model.isCalibrating())
                 acknowledge();
         }
+        // Shown a module without a thermistor, the choice moves to the compass: Calibrate is never
+        // a silent click.
+        QVERIFY(window.findChild<QRadioButton *>("thermistorRadioButton")->isChecked());
+        click("nextModuleButton");
+        QVERIFY(window.findChild<QRadioButton *>("compassRadioButton")->isChecked());
+        // Remove forgets the module shown.
+        click("clearModuleButton");
+        QCOMPARE(model.rowCount(), 1);
+        expect("111111100", "SIM-D|");
         QVERIFY(window.close() && !window.isForceClosing() && closing.count() == 1);
 
-        // Opened again, it shows what changed meanwhile; quitting closes it even during a calibration.
-        model.clearModule();
+        // Opened again, it shows the module left; quitting closes it even during a calibration.
         window.show();
         expect("111111100", "SIM-D|");
         click("compassRadioButton");

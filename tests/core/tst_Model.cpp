@@ -5,9 +5,11 @@
 #include "ModelHarness.h"
 #include "TestSupport.h"
 
+#include "config/CompassCalibrator.h"
 #include "link/FlightModule.h"
 #include "link/State_Configuring.h"
 
+#include <QIdentityProxyModel>
 #include <QSettings>
 #include <QtTest>
 
@@ -30,6 +32,45 @@ constexpr qint64 third = 0x0013A20040000003;
 constexpr qint64 stranger = 0x0013A200400000FF;
 constexpr int anHour = 3600 * 1000;
 const QByteArray calibReady = message(0x91);
+
+// Compass sample records (accelerometer and temperature zero) on a sphere of radius 0.5 about
+// (0.1, 0, 0), spread evenly over it, in CalibData messages of four as modules send them,
+// delivered a few at a time: the pseudo-terminal holds about 4 KB.
+bool deliverSamples(ModelRig &rig, int from, int count)
+{
+    const auto word = [](double value) {
+        return QByteArray::number(quint16(qint16(std::lround(value / 2 * 32767))), 16).toUpper().rightJustified(4, '0');
+    };
+    QByteArray messages;
+    for (int i = from; i < from + count; i += 4) {
+        QByteArray records;
+        for (int k = i; k < i + 4; ++k) {
+            const double z = 1 - 2 * (k + 0.5) / 1000;
+            const double phi = k * M_PI * (3 - std::sqrt(5.0));
+            const double r = std::sqrt(1 - z * z);
+            records += QByteArray(16, '0') + word(0.1 + 0.5 * r * std::cos(phi)) + word(0.5 * r * std::sin(phi))
+                       + word(0.5 * z);
+        }
+        messages += ModuleBytes::receiveFrame(first, ModuleBytes::compassSamples(records));
+        if (messages.size() > 1500 || i + 4 >= from + count) {
+            if (!rig.deliver(messages))
+                return false;
+            messages.clear();
+        }
+    }
+    return true;
+}
+
+// The table as the item-model tester sees it: the model's root has the flag Qt::ItemIsEnabled,
+// which the tester takes for a fault; all else passes through unchanged.
+class RootWithoutFlags : public QIdentityProxyModel
+{
+public:
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        return index.isValid() ? QIdentityProxyModel::flags(index) : Qt::NoItemFlags;
+    }
+};
 
 QString cell(Model &model, int row, int column) { return model.data(model.index(row, column)).toString(); }
 
@@ -258,6 +299,10 @@ private slots:
     {
         ModelRig rig;
         Model &model = rig.model();
+        // Every insertion, refresh and removal of the whole sounding checked as views rely on them.
+        RootWithoutFlags table;
+        table.setSourceModel(&model);
+        QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(answers(model), QStringLiteral("100000 000000 001000 000000 <None> OFF"));
         QVERIFY(rig.open());
         QCOMPARE(answers(model), QStringLiteral("010000 000000 000000 000000 <None> OFF"));
@@ -352,6 +397,77 @@ private slots:
         QCOMPARE(rig.stateName(), QStringLiteral("Stopped"));
         rig.invoke("onStopTimer");
         QVERIFY(!model.timers().stop.isActive() && rig.wroteNothing());
+    }
+
+    // What the calibrations of the configuration window take from a module, and when they give up:
+    // samples during the ten-second delay are dropped; the solution goes out in two halves, at
+    // the first and second tick 100 ms apart, once each; samples after the fit, or no verdict
+    // within 10 s, fail the compass; a thermistor acknowledgement of another option counts for
+    // nothing; a module heard but not adopted is forgotten when the acquisition is done.
+    void calibrationsHearOnlyWhatCounts()
+    {
+        ModelRig rig;
+        Model &model = rig.model();
+        QVERIFY(rig.loadAndStop({first}));
+        model.setConfigMode(1);
+        Model::Timers &timers = model.timers();
+        const auto calibrateCompass = [&](qint64 at) {
+            rig.tick(at);
+            model.setCalibrationType(0);
+            model.startCalibration();
+            QCOMPARE(rig.stateName(), QStringLiteral("CalibrationDelay"));
+            QVERIFY(deliverSamples(rig, 0, 8));
+            rig.tick(at + 9900);
+            QCOMPARE(rig.stateName(), QStringLiteral("Calibrating_Compass"));
+            QCOMPARE(model.progressText(), QStringLiteral("Calibrating module compass..."));
+            QVERIFY(deliverSamples(rig, 0, 4));
+            QCOMPARE(model.compassCalibrator()->sampleCount(), 4);
+            QVERIFY(deliverSamples(rig, 4, 996));
+            QCOMPARE(model.progressValue(), 100);
+            QVERIFY(timers.calibSolution.isActive() && !timers.calibSolution.isSingleShot());
+            QCOMPARE(timers.calibSolution.interval(), 100);
+            QVERIFY(timers.timeout.isActive() && timers.timeout.isSingleShot());
+            QCOMPARE(timers.timeout.interval(), 10000);
+            timers.calibSolution.setInterval(anHour);
+        };
+
+        calibrateCompass(100000);
+        rig.pty().clearReceived();
+        const QByteArray solution = model.compassCalibrator()->solutionText();
+        rig.invoke("onCalibSolutionTimer");
+        const QByteArray firstHalf = buildTransmitRequest(first, QByteArray("#\x94", 2) + solution.left(36));
+        QCOMPARE(rig.takeBytes(firstHalf), firstHalf);
+        rig.invoke("onCalibSolutionTimer");
+        const QByteArray secondHalf = buildTransmitRequest(first, solution.mid(36) + '\r');
+        QCOMPARE(rig.takeBytes(secondHalf), secondHalf);
+        QVERIFY(!timers.calibSolution.isActive());
+        rig.invoke("onCalibSolutionTimer");
+        QVERIFY(rig.wroteNothing());
+        QVERIFY(deliverSamples(rig, 0, 4));
+        QVERIFY(model.hasOutcome() && !model.lastCalibrationSucceeded());
+        model.acknowledgeOutcome();
+
+        calibrateCompass(200000);
+        rig.invoke("onTimeoutTimer");
+        QVERIFY(model.hasOutcome() && !model.lastCalibrationSucceeded());
+        model.acknowledgeOutcome();
+
+        model.setCalibrationType(2);
+        model.setThermistorOption(0);
+        model.startCalibration();
+        QVERIFY(rig.deliverFrom(first, message(0xA4, ModuleBytes::word(3950)) + calibReady)); // Beta: not asked
+        QCOMPARE(rig.stateName(), QStringLiteral("Calibrating_Thermistor"));
+        QVERIFY(rig.deliverFrom(first, message(0xA0) + calibReady));
+        QVERIFY(model.hasOutcome() && model.lastCalibrationSucceeded());
+        model.acknowledgeOutcome();
+
+        model.acquire();
+        QCOMPARE(rig.stateName(), QStringLiteral("Acquiring_Calib"));
+        QVERIFY(rig.deliverFrom(stranger, hello('P', "TX00FF")));
+        QCOMPARE(model.newModuleList().count(), 1);
+        model.stopAcquiring();
+        QCOMPARE(model.newModuleList().count(), 0);
+        QCOMPARE(model.rowCount(), 1);
     }
 
     // Acquire from Stopped tells the known modules the interval first, as a run does, then looks

@@ -7,6 +7,7 @@
 #include "core/Model.h"
 #include "graph/AltitudeGraphScene.h"
 #include "graph/AxisDialog.h"
+#include "graph/AxisFitter.h"
 #include "graph/DataGraphView.h"
 #include "graph/DataLine.h"
 #include "graph/DataMarker.h"
@@ -94,6 +95,29 @@ struct Rig
 double pressureY(double p) { return std::log(p / 800) / std::log(900.0 / 800) * 400; }
 
 const QStringList twoModules = {"A1;100;875;10;25;90;6", "B2;400;850;-5;75;180;24"};
+
+// The rows each drawn line of the column joins, as "lower-upper" pairs in row order.
+QString joinedRows(const DataGraphScene &scene, int column)
+{
+    const QList<DataMarker *> &markers = scene.markers(column);
+    const auto rowAt = [&](const QPointF &p) {
+        for (int row = 0; row < markers.size(); ++row) {
+            if (markers[row]->pos() == p)
+                return row;
+        }
+        return -1;
+    };
+    QStringList pairs;
+    for (const DataLine *line : scene.lines(column)) {
+        if (line->isVisible() && line->line().length() > 0) {
+            const int a = rowAt(line->line().p1());
+            const int b = rowAt(line->line().p2());
+            pairs.append(QStringLiteral("%1-%2").arg(std::min(a, b)).arg(std::max(a, b)));
+        }
+    }
+    pairs.sort();
+    return pairs.join(QLatin1Char(' '));
+}
 
 } // namespace
 
@@ -238,8 +262,145 @@ private slots:
                                   + (scene.lines(column)[1]->isVisible() ? 'l' : '-')
                                   + (scene.windBarbs()[1]->isVisible() ? 'b' : '-');
             QCOMPARE(module + (' ' + shown), module + (' ' + QString(drawn)));
-            QCOMPARE(scene.lines(column)[2]->isVisible(), scene.lines(column)[1]->isVisible());
+            // A row with no place on the vertical axis is left out of the profile lines.
+            if (std::isfinite(scene.markers(column)[1]->dataPoint().y()))
+                QCOMPARE(scene.lines(column)[2]->isVisible(), scene.lines(column)[1]->isVisible());
         }
+    }
+
+    // A line partly outside the plot is drawn, and bounded, only as far as the frame widened by its
+    // pen: the masks hide the rest. Bounds are the part kept plus the pen's reach (3).
+    void lineCutAtTheFrame()
+    {
+        const std::pair<QLineF, QRectF> examples[] = {
+            {{200, 100, 800, 400}, QRectF(QPointF(197, 97), QPointF(406, 204.5))},   // out to the right
+            {{-100, -50, 500, 250}, QRectF(QPointF(-6, -4.5), QPointF(406, 204.5))}, // across the plot
+            {{100, 500, 100, 200}, QRectF(QPointF(97, 197), QPointF(103, 406))},     // up from below
+            {{100, 50, 300, 350}, QRectF(QPointF(97, 47), QPointF(303, 353))},       // inside
+            {{-50, 450, 450, 950}, QRectF()}};                                       // below the corner
+        for (const auto &[line, bounds] : examples) {
+            DataLine item(Qt::red);
+            item.setLine(line);
+            item.setVisibleArea(QRectF(0, 0, 400, 400));
+            QCOMPARE(item.boundingRect(), bounds);
+        }
+    }
+
+    // An axis changed while data is drawn moves markers, lines and barbs at once; a module added to
+    // the module graph moves the others into narrower bands.
+    void itemsFollowAxesAndRows()
+    {
+        Rig rig(AltitudeGraph, twoModules);
+        const DataGraphScene &scene = *rig.scene;
+        GraphAxis altitude = rig.axes.axis(-1);
+        altitude.setRange(0, 1000);
+        rig.axes.setAxis(-1, altitude);
+        GraphAxis temperature = rig.axes.axis(3);
+        temperature.setRange(-40, 40);
+        rig.axes.setAxis(3, temperature);
+        const QPointF lower(50.0 / 80 * 400, 360); // 10 deg C at 100 m
+        const QPointF upper(35.0 / 80 * 400, 240); // -5 deg C at 400 m
+        QCOMPARE(scene.markers(3)[1]->pos(), upper);
+        QCOMPARE(scene.lines(3)[1]->line(), QLineF(lower, upper));
+        QCOMPARE(scene.windBarbs()[1]->pos(), QPointF(450, 240));
+
+        Rig modules(ModuleGraph, twoModules);
+        addModule(modules.model, QStringLiteral("C3;300;860;5;50;200;12"));
+        const QList<DataMarker *> &markers = modules.scene->markers(3);
+        QCOMPARE(markers[0]->pos().y(), 0.5 / 3 * 400);
+        QCOMPARE(modules.scene->lines(3)[1]->line(), QLineF(markers[0]->pos(), markers[1]->pos()));
+        QCOMPARE(modules.scene->windBarbs()[1]->pos(), QPointF(450, 200));
+    }
+
+    // A profile runs from the bottom to the top whatever the order the modules were acquired in;
+    // the module graph keeps module order. A module that climbs past another is joined anew.
+    void linesInVerticalOrder()
+    {
+        const QStringList modules = {"A;300;840;10;50;0;5", "B;100;860;12;50;0;5", "C;200;870;11;50;0;5",
+                                     "D;;850;11;50;0;5"};
+        const std::tuple<Graph, const char *, const char *> examples[] = {
+            {AltitudeGraph, "0-2 1-2", "0-1 0-2"}, // B, C, A; B climbs to the top: C, A, B
+            {PressureGraph, "0-3 1-2 1-3", "0-1 0-3 2-3"}, // C, B, D, A; then C, D, A, B
+            {ModuleGraph, "0-1 1-2 2-3", "0-1 1-2 2-3"}};
+        for (const auto &[graph, joined, afterClimb] : examples) {
+            Rig rig(graph, modules);
+            QCOMPARE(joinedRows(*rig.scene, 3), QString(joined));
+            ModuleBytes::DataFields d;
+            d.flags = 0xE4;
+            d.altitude = 400;
+            d.pressure = 8300;
+            rig.model.moduleList().module(1)->processPayload(ModuleBytes::data(d));
+            rig.model.moduleList().refreshRecords();
+            rig.model.refreshTable();
+            QCOMPARE(joinedRows(*rig.scene, 3), QString(afterClimb));
+        }
+    }
+
+    // Round limits (1, 2 or 5 times a power of ten per step, the intervals kept) around the
+    // values with a margin, within the axis's limits; without narrowing, around the axis too.
+    void fittedAxis_data()
+    {
+        QTest::addColumn<QString>("axis");
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        QTest::addColumn<bool>("mayNarrow");
+        QTest::addColumn<QString>("fitted");
+        const double none = qQNaN();
+        QTest::newRow("higher modules") << "0,500,0,10000,5" << 90.0 << 1900.0 << true << "0,2500,0,10000,5";
+        QTest::newRow("near sea level") << "800,900,10,1500,5" << 1006.0 << 1013.0 << true << "1004,1014,10,1500,5";
+        QTest::newRow("one value") << "-20,40,-100,100,5" << 15.0 << 15.0 << true << "14,16.5,-100,100,5";
+        QTest::newRow("below zero") << "-20,40,-100,100,4" << -23.4 << -5.0 << true << "-30,10,-100,100,4";
+        QTest::newRow("narrows") << "0,500,0,10000,5" << 100.0 << 200.0 << true << "50,300,0,10000,5";
+        QTest::newRow("kept") << "0,500,0,10000,5" << 100.0 << 200.0 << false << "0,500,0,10000,5";
+        QTest::newRow("grows") << "0,500,0,10000,5" << 100.0 << 650.0 << false << "0,1000,0,10000,5";
+        QTest::newRow("upper limit") << "0,100,0,100,5" << 50.0 << 100.0 << true << "0,100,0,100,5";
+        QTest::newRow("beyond limit") << "0,500,0,10000,5" << 9000.0 << 12000.0 << true << "7500,10000,0,10000,5";
+        QTest::newRow("calm") << "0,30,0,100,5" << 0.0 << 12.3 << true << "0,25,0,100,5";
+        QTest::newRow("no values") << "-20,40,-100,100,5" << none << none << true << "-20,40,-100,100,5";
+    }
+
+    void fittedAxis()
+    {
+        QFETCH(QString, axis);
+        QFETCH(double, low);
+        QFETCH(double, high);
+        QFETCH(bool, mayNarrow);
+        QFETCH(QString, fitted);
+        GraphAxis given;
+        QVERIFY(given.fromString(axis));
+        QCOMPARE(AxisFitter::fitted(given, low, high, mayNarrow).toString(), fitted);
+    }
+
+    // The axes of the graph in view fitted to the values it draws: every marker is then inside the
+    // plot. A value counts only where its module has a place on the vertical axis; an axis with no
+    // value keeps its range, and the other graph's vertical axis is not touched.
+    void fitsTheGraphInView()
+    {
+        Rig rig(AltitudeGraph, {"A;120;1004;14.6;;0;3", "B;1900;990;2.5;;0;18", "C;;1013;35;;0;2", "D;700;1001;9;;0;11"});
+        AxisFitter fitter(&rig.model, &rig.axes);
+        QCOMPARE(fitter.graph(), int(GraphAxisModel::ModuleAxis));
+        fitter.setGraph(GraphAxisModel::IndependentAltitude);
+        QVERIFY(fitter.hasValueOutsideAxes(GraphAxisModel::IndependentAltitude));
+        QSignalSpy changed(&rig.axes, &GraphAxisModel::changed);
+        fitter.fit();
+        QStringList axes;
+        for (const int id : {-1, -2, 2, 3, 4, 6})
+            axes.append(rig.axes.axis(id).toString());
+        QCOMPARE(axes, QStringList({"0,2500,0,10000,5", "800,900,10,1500,5", "985,1010,0,1500,5", "0,25,-100,100,5",
+                                    "0,100,0,100,5", "0,25,0,100,5"}));
+        QCOMPARE(changed.count(), 4);
+        for (const int column : {2, 3, 6}) {
+            for (int row : {0, 1, 3})
+                QVERIFY2(rig.scene->markers(column)[row]->isVisible(), qPrintable(QString::number(column)));
+        }
+        QVERIFY(!fitter.hasValueOutsideAxes(GraphAxisModel::IndependentAltitude));
+        fitter.fit(); // fitted already: nothing changes
+        QCOMPARE(changed.count(), 4);
+
+        fitter.setGraph(GraphAxisModel::IndependentPressure);
+        fitter.fit();
+        QCOMPARE(rig.axes.axis(-2).toString(), QStringLiteral("980,1030,10,1500,5"));
+        QCOMPARE(rig.axes.axis(3).toString(), QStringLiteral("0,50,-100,100,5"));
     }
 
     void rowsRedrawnAsTheyChangeComeAndGo()
@@ -399,7 +560,8 @@ private slots:
             {0.4, 0, "circle"}, {0.5, 0, "circle staff"}, {2.5, 0, "circle staff H80"}, // a half barb alone: lower
             {7.5, 0, "circle staff F90"}, {47.5, 0, "circle staff P90"}, {65.0, 0, "circle staff P90 F70 H60"},
             {200.0, 0, "circle staff P90 P75 P60"}, {5.0, 1, "circle staff F90"}, // 9.7 knots
-            {26.0, 1, "circle staff P90"}, {0.3, 1, "circle staff"}}; // 50.5 and 0.58 knots
+            {26.0, 1, "circle staff P90"}, {0.3, 1, "circle staff"}, // 50.5 and 0.58 knots
+            {12.0, 1, "circle staff F90 F80 H70"}, {11.3, 1, "circle staff F90 F80"}}; // 23.3, 22.0 knots
         for (const auto &[speed, windUnits, symbol] : examples) {
             WindBarb barb(Qt::black);
             barb.setDirection(90);

@@ -2,9 +2,13 @@
 //     ventrolla-graph-pictures [output folder]
 // writes module.png, pressure.png and altitude.png (1000 x 600) into the folder (default: the
 // current one), for looking at the graphs while working on them and for the documentation.
+// Then the altitude graph of a fifty-module sounding near sea level, its modules acquired in
+// another order than they hang: altitude-50.png with the default axes, altitude-50-fitted.png
+// with the axes fitted to the data.
 
 #include "core/Model.h"
 #include "graph/AltitudeGraphScene.h"
+#include "graph/AxisFitter.h"
 #include "graph/DataGraphView.h"
 #include "graph/GraphAxisModel.h"
 #include "graph/ModuleGraphScene.h"
@@ -18,6 +22,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -31,6 +36,46 @@ const char *const records[] = {
     "TX1045;300.0;863.6;15.200;61.0;245;16.30;3.27;14:20:05;;;;;",
     "TX1046;390.0;854.2;14.100;55.0;260;23.40;3.28;14:20:05;;;;;",
 };
+
+// Fifty modules 30 m apart from 30 m up, near sea level, acquired in a shuffled order: the
+// atmosphere cools by 6.5 K a kilometre above an inversion at 300 m, dries with height, and the
+// wind strengthens.
+QStringList fiftyModules()
+{
+    QStringList modules;
+    for (int i = 0; i < 50; ++i) {
+        const int k = (i * 17) % 50; // every height once
+        const double height = 30.0 * (k + 1);
+        const double pressure = 1012.0 * std::pow(1 - 2.25577e-5 * height, 5.25588);
+        const double temperature = height < 300 ? 12.0 + height / 100 : 15.0 - (height - 300) * 0.0065;
+        const double humidity = 80.0 - height / 40 + 4 * std::sin(k * 0.3);
+        const double wind = 3.0 + height / 100 + 1.5 * std::sin(k * 0.25);
+        modules << QStringLiteral("S%1;%2;%3;%4;%5;%6;%7;3.30;11:05:00;;;;;")
+                       .arg(k + 1, 2, 10, QLatin1Char('0'))
+                       .arg(height, 0, 'f', 1)
+                       .arg(pressure, 0, 'f', 1)
+                       .arg(temperature, 0, 'f', 3)
+                       .arg(humidity, 0, 'f', 1)
+                       .arg(200 + k)
+                       .arg(wind, 0, 'f', 2);
+    }
+    return modules;
+}
+
+bool save(QGraphicsScene *scene, const QString &path)
+{
+    DataGraphView view;
+    view.setScene(scene);
+    view.resize(1000, 600);
+    view.show();
+    QApplication::processEvents();
+    if (!view.grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
 
 } // namespace
 
@@ -68,17 +113,19 @@ int main(int argc, char **argv)
                   {&altitudeScene, "altitude.png"}};
 
     for (const auto &graph : graphs) {
-        DataGraphView view;
-        view.setScene(graph.scene);
-        view.resize(1000, 600);
-        view.show();
-        QApplication::processEvents();
-        const QString path = out.filePath(QLatin1String(graph.file));
-        if (!view.grab().save(path)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        if (!save(graph.scene, out.filePath(QLatin1String(graph.file))))
             return 1;
-        }
-        std::printf("%s\n", qPrintable(path));
     }
-    return 0;
+
+    Model sounding(0, 0, false, false, false, false);
+    GraphAxisModel soundingAxes(&sounding);
+    for (const QString &record : fiftyModules())
+        sounding.appendModule(new FlightModule(record + QStringLiteral(";%1;0;156;80;0").arg(address++), 0));
+    AltitudeGraphScene fifty(&sounding, &soundingAxes);
+    if (!save(&fifty, out.filePath(QStringLiteral("altitude-50.png"))))
+        return 1;
+    AxisFitter fitter(&sounding, &soundingAxes);
+    fitter.setGraph(GraphAxisModel::IndependentAltitude);
+    fitter.fit();
+    return save(&fifty, out.filePath(QStringLiteral("altitude-50-fitted.png"))) ? 0 : 1;
 }
