@@ -16,6 +16,8 @@
 #include "link/DataTimingDialog.h"
 #include "link/ProgressDialog.h"
 #include "link/SerialPortDialog.h"
+#include "output/BrokerDialog.h"
+#include "output/BrokerOutput.h"
 #include "output/HighWindAlertDialog.h"
 #include "output/HighWindAlertService.h"
 #include "output/LogCommentDialog.h"
@@ -103,6 +105,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(logFile, &LogFile::statusChanged, this, &MainWindow::updateStatusBar);
     connect(logFile, &LogFile::writeFailed, this, &MainWindow::onLogWriteFailed);
     serverOutput = new ServerOutput(model, this);
+    brokerOutput = new BrokerOutput(model, this);
+    brokerOutput->setLog(logFile);
+    connect(brokerOutput, &BrokerOutput::statusChanged, this, &MainWindow::updateBrokerPanel);
+    connect(brokerOutput, &BrokerOutput::problem, this,
+            [this](const QString &message) { ui->statusBar->showMessage(message, 15000); });
     alertService = new HighWindAlertService(model, this);
     connect(model, &Model::highWindAlertDetected, this, &MainWindow::onHighWindDetected);
     connect(model, &Model::baseStationLost, this, &MainWindow::onBaseStationLost);
@@ -119,6 +126,7 @@ MainWindow::MainWindow(QWidget *parent)
     logFileDialog->setAcceptMode(QFileDialog::AcceptSave);
     logFileDialog->setDefaultSuffix(QStringLiteral("csv"));
     logCommentDialog = new LogCommentDialog(logFile, this);
+    brokerDialog = new BrokerDialog(brokerOutput, this);
     thresholdDialog = new SetHighWindThresholdDialog(model, this);
     alertDialog = new HighWindAlertDialog(this);
     connect(alertDialog, &HighWindAlertDialog::userAcknowledgedWindAlert, this,
@@ -153,6 +161,10 @@ MainWindow::MainWindow(QWidget *parent)
     update();
     updateLogMenu();
     updateStatusBar();
+    const BrokerSettings broker = BrokerSettings::load();
+    if (broker.enabled)
+        startBroker(broker);
+    updateBrokerPanel();
 }
 
 MainWindow::~MainWindow()
@@ -161,6 +173,7 @@ MainWindow::~MainWindow()
     // Children are destroyed in the order they were made, the model first; the log, closing in
     // its destructor, must not call back into a window whose model is gone.
     logFile->disconnect(this);
+    brokerOutput->disconnect(this);
 }
 
 void MainWindow::showTitle()
@@ -225,10 +238,42 @@ void MainWindow::buildStatusBar()
     auto *intervalLayout = new QHBoxLayout(intervalPanel);
     intervalLayout->addWidget(intervalText);
 
-    for (QFrame *panel : {statePanel, logPanel, intervalPanel}) {
+    // The broker's panel shows only while publishing is on.
+    brokerText = makeLabel("brokerText");
+    brokerPanel = sunkenPanel();
+    auto *brokerLayout = new QHBoxLayout(brokerPanel);
+    brokerLayout->addWidget(brokerText);
+
+    for (QFrame *panel : {statePanel, logPanel, intervalPanel, brokerPanel}) {
         panel->layout()->setContentsMargins(4, 0, 4, 0);
         ui->statusBar->addPermanentWidget(panel, 1);
     }
+}
+
+void MainWindow::on_action_Publish_to_Broker_triggered()
+{
+    brokerDialog->setSettings(BrokerSettings::load());
+    if (brokerDialog->exec() != QDialog::Accepted)
+        return;
+    const BrokerSettings broker = brokerDialog->settings();
+    broker.save();
+    if (broker.enabled)
+        startBroker(broker);
+    else
+        brokerOutput->stop();
+}
+
+void MainWindow::startBroker(const BrokerSettings &settings)
+{
+    if (!brokerOutput->start(settings))
+        showWarning(tr("Warning"), tr("Could not publish to the broker:\n%1").arg(brokerOutput->errorString()));
+}
+
+void MainWindow::updateBrokerPanel()
+{
+    brokerText->setText(brokerOutput->statusText());
+    brokerPanel->setToolTip(brokerOutput->errorString());
+    brokerPanel->setVisible(brokerOutput->connection() != BrokerOutput::Connection::Off);
 }
 
 void MainWindow::readSettings()

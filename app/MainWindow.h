@@ -18,8 +18,12 @@ class DataTimingDialog;
 class GraphAxisModel;
 class HighWindAlertDialog;
 class HighWindAlertService;
+class BrokerDialog;
+class BrokerOutput;
 class LogCommentDialog;
 class LogFile;
+class QFrame;
+struct BrokerSettings;
 class Model;
 class ModuleConfigWindow;
 class ModuleGraphScene;
@@ -92,11 +96,14 @@ private slots:
     void onUserAcknowledgedWindAlert();
     void onLogWriteFailed(const QString &message);
     void onBaseStationLost();
+    void on_action_Publish_to_Broker_triggered();
+    void updateBrokerPanel();
 
 private:
     void showTitle();
     void buildGraphTabs();
     void buildStatusBar();
+    void startBroker(const BrokerSettings &settings);
     void editAxis(int id);
     // A warning that does not hold the event loop: data keeps arriving while it is shown.
     void showWarning(const QString &title, const QString &text);
@@ -114,6 +121,8 @@ private:
     GraphAxisModel *axisModel = nullptr;
     LogFile *logFile = nullptr;
     ServerOutput *serverOutput = nullptr;
+    BrokerOutput *brokerOutput = nullptr;
+    BrokerDialog *brokerDialog = nullptr;
     HighWindAlertService *alertService = nullptr;
     AxisDialog *axisDialog = nullptr;
     QFileDialog *logFileDialog = nullptr;
@@ -133,6 +142,8 @@ private:
     QLabel *logLed = nullptr;
     QLabel *logText = nullptr;
     QLabel *intervalText = nullptr;
+    QFrame *brokerPanel = nullptr;
+    QLabel *brokerText = nullptr;
 
     QSplitter *splitter = nullptr;
     QTabWidget *graphTabs = nullptr;

@@ -43,6 +43,8 @@ BrokerOutput::BrokerOutput(Model *model_, QObject *parent) : QObject(parent), mo
 
 BrokerOutput::~BrokerOutput()
 {
+    // Still says "offline", but tells no one here: the listeners may be going too.
+    blockSignals(true);
     stop();
 }
 
