@@ -470,8 +470,10 @@ void BrokerOutput::setConnection(Connection connection)
 
 QString BrokerOutput::brokerText(const char *what, int rc) const
 {
-    const QString reason = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
-                                                : QString::fromUtf8(mosquitto_strerror(rc));
+    QString reason = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
+                                          : QString::fromUtf8(mosquitto_strerror(rc));
+    if (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
     return tr("Broker %1: %2 failed: %3.").arg(settings.url, QString::fromLatin1(what), reason);
 }
 
