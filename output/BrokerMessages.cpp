@@ -80,7 +80,8 @@ void appendNumber(QByteArray &out, const QString &text, bool knots)
         return;
     }
     if (!knots && isJsonNumber(text)) {
-        out += text.toLatin1();
+        for (const QChar c : text) // ASCII digits, '-' and '.' only
+            out += char(c.unicode());
         return;
     }
     // A speed to convert, or a text that is no JSON number as it stands ("+5", "1e3").

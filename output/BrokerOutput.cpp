@@ -470,6 +470,11 @@ void BrokerOutput::setConnection(Connection connection)
 
 QString BrokerOutput::brokerText(const char *what, int rc) const
 {
+    // The handshake fails in whichever call happens to run it: one text for all of them.
+    if (rc == MOSQ_ERR_TLS)
+        return tr("Broker %1: the TLS connection failed: the broker's certificate is not signed by "
+                  "a trusted authority or does not name the host, or the port does not speak TLS.")
+            .arg(settings.url);
     QString reason = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
                                           : QString::fromUtf8(mosquitto_strerror(rc));
     if (reason.endsWith(QLatin1Char('.')))

@@ -39,15 +39,20 @@ struct Broker
     quint16 port = freePort();
     QProcess process;
 
-    bool start(const QString &passwordFile = {})
+    // With a password file, clients must log in; with TLS files (CA, certificate, key), the
+    // listener speaks TLS on localhost.
+    bool start(const QString &passwordFile = {}, const QStringList &tls = {})
     {
         QFile conf(dir + "/mosquitto.conf");
         if (!conf.open(QIODevice::WriteOnly))
             return false;
         // Started as root, the broker would turn into the user "mosquitto", a stranger to our files.
-        conf.write(QStringLiteral("listener %1 127.0.0.1\npersistence true\npersistence_location %2/\nuser %3\n%4\nlog_type error\n")
+        const QString listener = tls.isEmpty() ? QStringLiteral("127.0.0.1")
+                                               : "localhost\ncafile " + tls[0] + "\ncertfile " + tls[1] + "\nkeyfile " + tls[2];
+        conf.write(QStringLiteral("listener %1 %5\npersistence true\npersistence_location %2/\nuser %3\n%4\nlog_type error\n")
                        .arg(port).arg(dir, QString::fromLocal8Bit(getpwuid(getuid())->pw_name),
                                       passwordFile.isEmpty() ? "allow_anonymous true" : "password_file " + passwordFile)
+                       .arg(listener)
                        .toUtf8());
         conf.close();
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -303,6 +308,37 @@ private slots:
         const int kept = queue ? std::min(queue, run->dataSets()) : run->dataSets();
         QVERIFY2(run->reported(QStringLiteral("broker: 0 messages delivered, %1 dropped, %2 undelivered")
                                    .arg(run->dataSets() - kept).arg(kept)), run->output.constData());
+    }
+
+    // TLS: the broker's certificate checked against the given authority, refused against the
+    // system's.
+    void tls()
+    {
+        Broker &broker = newBroker();
+        const auto openssl = [&](const QString &arguments) {
+            return QProcess::execute("sh", {"-c", "cd " + broker.dir + " && openssl " + arguments + " 2>/dev/null"}) == 0;
+        };
+        QFile ext(broker.dir + "/ext");
+        QVERIFY(ext.open(QIODevice::WriteOnly) && ext.write("subjectAltName=DNS:localhost\n"));
+        ext.close();
+        QVERIFY(openssl("req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj /CN=TestCA"));
+        QVERIFY(openssl("req -newkey rsa:2048 -nodes -keyout server.key -out server.csr -subj /CN=localhost"));
+        QVERIFY(openssl("x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem -days 2 -extfile ext"));
+        QVERIFY(broker.start({}, {broker.dir + "/ca.pem", broker.dir + "/server.pem", broker.dir + "/server.key"}));
+        const QString url = QStringLiteral("mqtts://localhost:%1").arg(broker.port);
+        Run *trusted = newRun();
+        Run *stranger = newRun();
+        for (Run *run : {trusted, stranger}) {
+            QVERIFY(run->startSim(1));
+            run->startRecorder(1, QStringList{"--duration", "2", "--mqtt", url, "--station", "tls"}
+                                      + (run == trusted ? QStringList{"--mqtt-cafile", broker.dir + "/ca.pem"} : QStringList()));
+        }
+        for (Run *run : {trusted, stranger})
+            QVERIFY2(run->exitStatus(30000) == 0, run->output.constData());
+        QVERIFY2(trusted->reported("broker: connected to " + url) && trusted->reported("0 dropped, 0 undelivered"),
+                 trusted->output.constData());
+        QVERIFY2(!stranger->reported("broker: connected") && stranger->output.count("Broker " + url.toUtf8()) == 1,
+                 stranger->output.constData());
     }
 
     // Bad broker options end the program with status 2 before the port is opened.
