@@ -9,6 +9,7 @@
 
 #include "core/Model.h"
 #include "core/State_Stopped.h"
+#include "output/BrokerMessages.h"
 #include "output/BrokerOutput.h"
 #include "output/LogFile.h"
 
@@ -218,6 +219,13 @@ int main(int argc, char **argv)
     }
     std::sort(latency.begin(), latency.end());
 
+    // Of that, building the message alone.
+    cpu = threadCpuSeconds();
+    qsizetype messageBytes = 0;
+    for (int i = 0; i < 1000; ++i)
+        messageBytes += BrokerMessages::dataSet(model, settings.station, QDateTime::currentDateTime(), QString()).size();
+    const double cpuMessage = (threadCpuSeconds() - cpu) / 1000;
+
     // 3. Ten minutes of sets while the broker is away, then drained.
     broker.stop();
     if (!waitFor([&] { return output.connection() != BrokerOutput::Connection::Connected; }, 10000))
@@ -254,6 +262,8 @@ int main(int argc, char **argv)
     std::printf("main-thread CPU per data set       %.1f us without the broker output\n", cpuWithout * 1e6);
     std::printf("                                   %.1f us with it (%+.1f us)\n", cpuWith * 1e6,
                 (cpuWith - cpuWithout) * 1e6);
+    std::printf("  of which building the JSON     %.1f us (%lld bytes)\n", cpuMessage * 1e6,
+                static_cast<long long>(messageBytes / 1000));
     std::printf("dataSetReady to subscriber         median %.0f us, p99 %.0f us (%zu sets, loopback)\n",
                 percentile(0.5), percentile(0.99), latency.size());
     std::printf("outage queue                       %d data sets (%.0f minutes at 1 s)\n", queued, queued / 60.0);
