@@ -195,16 +195,20 @@ private slots:
         QVERIFY(late.messages("/status").back().retained && late.messages("/dataset").empty());
     }
 
-    // The broker leaves the recorder without a goodbye: it publishes the will, "offline".
-    void killedRecorderLeavesItsWill()
+    // XData records have their topic; a recorder gone without a goodbye leaves its will, "offline".
+    void xdataAndLastWill()
     {
         Broker &broker = newBroker();
         QVERIFY(broker.start());
         Subscriber subscriber(broker.port);
         Run *run = newRun();
-        QVERIFY(run->startSim(1));
+        QVERIFY(run->startSim(1, {"--xdata"}));
         run->startRecorder(1, {"--mqtt", broker.url(), "--station", "kite"});
-        QVERIFY2(waitUntil([&] { return subscriber.lastState() == "Running"; }, 20000), run->output.constData());
+        QVERIFY2(waitUntil([&] { return !subscriber.messages("ventrolla/kite/xdata").empty(); }, 20000), run->output.constData());
+        const QJsonObject xdata = subscriber.messages("/xdata").front().json;
+        QVERIFY(xdata.value("station") == "kite" && xdata.value("module_id") == "TX0001" && !xdata.value("xdata").toString().isEmpty());
+        QVERIFY(QDateTime::fromString(xdata.value("time").toString(), Qt::ISODate).isValid());
+        QCOMPARE(subscriber.lastState(), QStringLiteral("Running"));
         run->recorder.kill();
         QVERIFY(waitUntil([&] { return subscriber.lastState() == "offline"; }));
     }
