@@ -108,8 +108,7 @@ MainWindow::MainWindow(QWidget *parent)
     brokerOutput = new BrokerOutput(model, this);
     brokerOutput->setLog(logFile);
     connect(brokerOutput, &BrokerOutput::statusChanged, this, &MainWindow::updateBrokerPanel);
-    connect(brokerOutput, &BrokerOutput::problem, this,
-            [this](const QString &message) { ui->statusBar->showMessage(message, 15000); });
+    connect(brokerOutput, &BrokerOutput::problem, this, &MainWindow::onBrokerProblem);
     alertService = new HighWindAlertService(model, this);
     connect(model, &Model::highWindAlertDetected, this, &MainWindow::onHighWindDetected);
     connect(model, &Model::baseStationLost, this, &MainWindow::onBaseStationLost);
@@ -267,6 +266,18 @@ void MainWindow::startBroker(const BrokerSettings &settings)
 {
     if (!brokerOutput->start(settings))
         showWarning(tr("Warning"), tr("Could not publish to the broker:\n%1").arg(brokerOutput->errorString()));
+}
+
+void MainWindow::onBrokerProblem(const QString &message)
+{
+    // One box, reused and never modal: a broker going up and down must not bury the window.
+    if (!brokerProblemBox) {
+        brokerProblemBox = new QMessageBox(QMessageBox::Warning, tr("Broker"), QString(), QMessageBox::Ok, this);
+        brokerProblemBox->setObjectName(QStringLiteral("brokerProblemBox"));
+        brokerProblemBox->setModal(false);
+    }
+    brokerProblemBox->setText(message);
+    brokerProblemBox->show();
 }
 
 void MainWindow::updateBrokerPanel()

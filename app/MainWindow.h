@@ -23,6 +23,7 @@ class BrokerOutput;
 class LogCommentDialog;
 class LogFile;
 class QFrame;
+class QMessageBox;
 struct BrokerSettings;
 class Model;
 class ModuleConfigWindow;
@@ -98,6 +99,7 @@ private slots:
     void onBaseStationLost();
     void on_action_Publish_to_Broker_triggered();
     void updateBrokerPanel();
+    void onBrokerProblem(const QString &message);
 
 private:
     void showTitle();
@@ -123,6 +125,7 @@ private:
     ServerOutput *serverOutput = nullptr;
     BrokerOutput *brokerOutput = nullptr;
     BrokerDialog *brokerDialog = nullptr;
+    QMessageBox *brokerProblemBox = nullptr; // made at the first problem
     HighWindAlertService *alertService = nullptr;
     AxisDialog *axisDialog = nullptr;
     QFileDialog *logFileDialog = nullptr;

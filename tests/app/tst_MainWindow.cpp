@@ -514,8 +514,11 @@ private slots:
             QCOMPARE(settings.value(QStringLiteral("Broker/enabled")).toBool(), enable);
             QCOMPARE(settings.value(QStringLiteral("Broker/station")).toString(), QStringLiteral("site_2"));
             QCOMPARE(panel->isVisible(), enable);
-            if (enable)
+            if (enable) {
                 QTRY_COMPARE(panel->text(), QStringLiteral("Broker: disconnected"));
+                auto *box = window->findChild<QMessageBox *>(QStringLiteral("brokerProblemBox"));
+                QVERIFY(box && box->isVisible() && !box->isModal() && box->text().contains(QStringLiteral("Connection refused")));
+            }
         }
     }
 };
