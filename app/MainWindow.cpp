@@ -21,6 +21,8 @@
 #include "link/DataTimingDialog.h"
 #include "link/ProgressDialog.h"
 #include "link/SerialPortDialog.h"
+#include "output/BrokerDialog.h"
+#include "output/BrokerOutput.h"
 #include "output/HighWindAlertDialog.h"
 #include "output/HighWindAlertService.h"
 #include "output/LogCommentDialog.h"
@@ -110,6 +112,10 @@ MainWindow::MainWindow(QWidget *parent)
     connect(logFile, &LogFile::statusChanged, this, &MainWindow::updateStatusBar);
     connect(logFile, &LogFile::writeFailed, this, &MainWindow::onLogWriteFailed);
     serverOutput = new ServerOutput(model, this);
+    brokerOutput = new BrokerOutput(model, this);
+    brokerOutput->setLog(logFile);
+    connect(brokerOutput, &BrokerOutput::statusChanged, this, &MainWindow::updateBrokerPanel);
+    connect(brokerOutput, &BrokerOutput::problem, this, &MainWindow::onBrokerProblem);
     alertService = new HighWindAlertService(model, this);
     connect(model, &Model::highWindAlertDetected, this, &MainWindow::onHighWindDetected);
     connect(model, &Model::baseStationLost, this, &MainWindow::onBaseStationLost);
@@ -126,6 +132,7 @@ MainWindow::MainWindow(QWidget *parent)
     logFileDialog->setAcceptMode(QFileDialog::AcceptSave);
     logFileDialog->setDefaultSuffix(QStringLiteral("csv"));
     logCommentDialog = new LogCommentDialog(logFile, this);
+    brokerDialog = new BrokerDialog(brokerOutput, this);
     thresholdDialog = new SetHighWindThresholdDialog(model, this);
     alertDialog = new HighWindAlertDialog(this);
     connect(alertDialog, &HighWindAlertDialog::userAcknowledgedWindAlert, this,
@@ -166,6 +173,10 @@ MainWindow::MainWindow(QWidget *parent)
     update();
     updateLogMenu();
     updateStatusBar();
+    const BrokerSettings broker = BrokerSettings::load();
+    if (broker.enabled)
+        startBroker(broker);
+    updateBrokerPanel();
 }
 
 MainWindow::~MainWindow()
@@ -176,6 +187,7 @@ MainWindow::~MainWindow()
     logFile->disconnect(this);
     // The history goes before the children: the model must not feed it while it dies.
     model->disconnect(historyFeed);
+    brokerOutput->disconnect(this);
 }
 
 void MainWindow::showTitle()
@@ -241,10 +253,54 @@ void MainWindow::buildStatusBar()
     auto *intervalLayout = new QHBoxLayout(intervalPanel);
     intervalLayout->addWidget(intervalText);
 
-    for (QFrame *panel : {statePanel, logPanel, intervalPanel}) {
+    // The broker's panel shows only while publishing is on.
+    brokerText = makeLabel("brokerText");
+    brokerPanel = sunkenPanel();
+    auto *brokerLayout = new QHBoxLayout(brokerPanel);
+    brokerLayout->addWidget(brokerText);
+
+    for (QFrame *panel : {statePanel, logPanel, intervalPanel, brokerPanel}) {
         panel->layout()->setContentsMargins(4, 0, 4, 0);
         ui->statusBar->addPermanentWidget(panel, 1);
     }
+}
+
+void MainWindow::on_action_Publish_to_Broker_triggered()
+{
+    brokerDialog->setSettings(BrokerSettings::load());
+    if (brokerDialog->exec() != QDialog::Accepted)
+        return;
+    const BrokerSettings broker = brokerDialog->settings();
+    broker.save();
+    if (broker.enabled)
+        startBroker(broker);
+    else
+        brokerOutput->stop();
+}
+
+void MainWindow::startBroker(const BrokerSettings &settings)
+{
+    if (!brokerOutput->start(settings))
+        showWarning(tr("Warning"), tr("Could not publish to the broker:\n%1").arg(brokerOutput->errorString()));
+}
+
+void MainWindow::onBrokerProblem(const QString &message)
+{
+    // One box, reused and never modal: a broker going up and down must not bury the window.
+    if (!brokerProblemBox) {
+        brokerProblemBox = new QMessageBox(QMessageBox::Warning, tr("Broker"), QString(), QMessageBox::Ok, this);
+        brokerProblemBox->setObjectName(QStringLiteral("brokerProblemBox"));
+        brokerProblemBox->setModal(false);
+    }
+    brokerProblemBox->setText(message);
+    brokerProblemBox->show();
+}
+
+void MainWindow::updateBrokerPanel()
+{
+    brokerText->setText(brokerOutput->statusText());
+    brokerPanel->setToolTip(brokerOutput->errorString());
+    brokerPanel->setVisible(brokerOutput->connection() != BrokerOutput::Connection::Off);
 }
 
 void MainWindow::readSettings()

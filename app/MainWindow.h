@@ -21,8 +21,13 @@ class GraphAxisModel;
 class HighWindAlertDialog;
 class HighWindAlertService;
 class HistoryWindow;
+class BrokerDialog;
+class BrokerOutput;
 class LogCommentDialog;
 class LogFile;
+class QFrame;
+class QMessageBox;
+struct BrokerSettings;
 class Model;
 class ModuleConfigWindow;
 class ModuleGraphScene;
@@ -102,11 +107,15 @@ private slots:
     void onUserAcknowledgedWindAlert();
     void onLogWriteFailed(const QString &message);
     void onBaseStationLost();
+    void on_action_Publish_to_Broker_triggered();
+    void updateBrokerPanel();
+    void onBrokerProblem(const QString &message);
 
 private:
     void showTitle();
     void buildGraphTabs();
     void buildStatusBar();
+    void startBroker(const BrokerSettings &settings);
     void editAxis(int id);
     // A warning that does not hold the event loop: data keeps arriving while it is shown.
     void showWarning(const QString &title, const QString &text);
@@ -124,6 +133,9 @@ private:
     GraphAxisModel *axisModel = nullptr;
     LogFile *logFile = nullptr;
     ServerOutput *serverOutput = nullptr;
+    BrokerOutput *brokerOutput = nullptr;
+    BrokerDialog *brokerDialog = nullptr;
+    QMessageBox *brokerProblemBox = nullptr; // made at the first problem
     HighWindAlertService *alertService = nullptr;
     AxisDialog *axisDialog = nullptr;
     AxisFitter *axisFitter = nullptr;
@@ -149,6 +161,8 @@ private:
     QLabel *logLed = nullptr;
     QLabel *logText = nullptr;
     QLabel *intervalText = nullptr;
+    QFrame *brokerPanel = nullptr;
+    QLabel *brokerText = nullptr;
 
     QSplitter *splitter = nullptr;
     QTabWidget *graphTabs = nullptr;

@@ -345,6 +345,14 @@ QString Model::dataIntervalText() const
     return QString::number(intervalLengths[position]) + unit;
 }
 
+int Model::dataIntervalSeconds() const
+{
+    if (dataInterval_ < 1 || dataInterval_ > lastDataInterval)
+        return 0;
+    const int length = intervalLengths[(dataInterval_ - 1) % 12];
+    return dataInterval_ <= 12 ? length : length * 60;
+}
+
 int Model::highWindThreshold() const { return highWindThreshold_; }
 void Model::setHighWindThreshold(int threshold) { highWindThreshold_ = threshold; }
 bool Model::isHighWindAlertActive() const { return highWindAlertActive; }

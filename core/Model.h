@@ -140,6 +140,8 @@ public:
     int dataInterval() const;
     void setDataInterval(int index);
     QString dataIntervalText() const;
+    // The interval in seconds (60 for "1 minutes"); 0 for an index out of range.
+    int dataIntervalSeconds() const;
     int highWindThreshold() const;
     void setHighWindThreshold(int threshold);
     bool isHighWindAlertActive() const;

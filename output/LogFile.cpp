@@ -119,6 +119,16 @@ bool LogFile::isCommentRepeating() const
     return repeating;
 }
 
+QString LogFile::commentFor(const QDateTime &dataTime) const
+{
+    QString text;
+    if (lastLineTime.isValid() && lastLineTime == dataTime)
+        text = lastLineComment;
+    else if (file.isOpen() && !paused)
+        text = comment_;
+    return text.isEmpty() ? QString() : text;
+}
+
 QString LogFile::fileName() const
 {
     return file.fileName();
@@ -134,6 +144,8 @@ void LogFile::onDataSetReady(const QDateTime &dataTime)
     if (!file.isOpen() || paused)
         return;
     stream << timeText(dataTime) << ',' << comment_;
+    lastLineTime = dataTime;
+    lastLineComment = comment_;
     if (!repeating)
         comment_.clear();
     if (model) {

@@ -35,6 +35,10 @@ public:
     void setComment(const QString &text, bool repeating);
     QString comment() const;
     bool isCommentRepeating() const;
+    // The comment on the data line of this data set, whether the line is written already or
+    // is about to be (before or after this slot in the same signal); null when the line has
+    // none or no line is written.
+    QString commentFor(const QDateTime &dataTime) const;
 
     QString fileName() const;
     // Why the last begin() failed or the last running log stopped on a failed write, without
@@ -63,6 +67,8 @@ private:
     bool paused = false;
     QString comment_;
     bool repeating = false;
+    QDateTime lastLineTime;
+    QString lastLineComment;
     // Bytes of the file known to be written completely: the end of the last whole line.
     qint64 committedSize = 0;
     QString error;

@@ -9,6 +9,7 @@ packages=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good libeigen3-dev libbenchmark-dev
     cmake ninja-build g++ ccache xvfb xauth fonts-dejavu-core socat desktop-file-utils
     libnetcdf-dev netcdf-bin
+    libmosquitto-dev mosquitto openssl
 )
 
 missing=()

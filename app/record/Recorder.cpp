@@ -11,6 +11,7 @@
 #include "core/State_Unconfigured.h"
 #include "link/FlightModule.h"
 #include "link/State_Configuring.h"
+#include "output/BrokerOutput.h"
 #include "output/LogFile.h"
 #include "output/ServerOutput.h"
 
@@ -52,6 +53,17 @@ bool Recorder::start()
         if (!server->isListening())
             report(QStringLiteral("data server: the name \"Ventrolla\" is held by another "
                                   "program; no live stream"));
+    }
+
+    if (options.broker.enabled) {
+        broker = new BrokerOutput(model_, this);
+        broker->setLog(log);
+        connect(broker, &BrokerOutput::statusChanged, this, &Recorder::onBrokerStatusChanged);
+        connect(broker, &BrokerOutput::problem, this, [this](const QString &message) { report(message); });
+        report(QStringLiteral("broker: publishing to %1 as station %2")
+                   .arg(options.broker.url, options.broker.station));
+        if (!broker->start(options.broker))
+            report(broker->errorString());
     }
 
     lastState = model_->currentState();
@@ -203,6 +215,18 @@ void Recorder::onBaseStationLost()
     finish(BaseStationLost);
 }
 
+void Recorder::onBrokerStatusChanged()
+{
+    const bool connected = broker->connection() == BrokerOutput::Connection::Connected;
+    if (connected == brokerWasConnected)
+        return;
+    brokerWasConnected = connected;
+    if (connected)
+        report(QStringLiteral("broker: connected to %1").arg(broker->url()));
+    else if (broker->connection() != BrokerOutput::Connection::Off)
+        report(QStringLiteral("broker: disconnected; data sets are queued"));
+}
+
 void Recorder::finish(int status)
 {
     if (phase == Phase::Done)
@@ -215,6 +239,13 @@ void Recorder::finish(int status)
         report(QStringLiteral("log: closed after %1 data sets").arg(dataSets));
         if (!options.netcdfFile.isEmpty() && !exportNetCdf() && status == Success)
             status = ExportFailed;
+    }
+    if (broker && broker->connection() != BrokerOutput::Connection::Off) {
+        broker->stop();
+        report(QStringLiteral("broker: %1 messages delivered, %2 dropped, %3 undelivered")
+                   .arg(broker->acknowledgedCount())
+                   .arg(broker->droppedCount())
+                   .arg(broker->queuedCount()));
     }
     // Queued, so that a caller about to enter the event loop still sees it.
     QMetaObject::invokeMethod(this, [this, status] { emit finished(status); }, Qt::QueuedConnection);

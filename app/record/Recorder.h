@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTimer>
 
+class BrokerOutput;
 class LogFile;
 class Model;
 class ServerOutput;
@@ -55,6 +56,7 @@ private:
     void onDataSet();
     void onLogWriteFailed(const QString &message);
     void onBaseStationLost();
+    void onBrokerStatusChanged();
     void requestStopLater();
     void endAcquisition();
     void beginRun();
@@ -67,6 +69,8 @@ private:
     Model *model_ = nullptr;
     LogFile *log = nullptr;
     ServerOutput *server = nullptr;
+    BrokerOutput *broker = nullptr;
+    bool brokerWasConnected = false;
     State *lastState = nullptr;
     Phase phase = Phase::Configuring;
     QTimer acquireTimer;

@@ -1,6 +1,7 @@
 #include "RecorderOptions.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 
 namespace {
 
@@ -96,6 +97,26 @@ bool RecorderOptions::parse(const QStringList &arguments, QString &error)
         {QStringLiteral("duration"), QStringLiteral("Run that long, then stop (default: until SIGINT or SIGTERM)."),
          QStringLiteral("SECONDS")},
         {QStringLiteral("no-server"), QStringLiteral("Do not open the local data server.")},
+        {QStringLiteral("mqtt"),
+         QStringLiteral("Publish every data set to this MQTT broker: mqtt://host:port or "
+                        "mqtts://host:port (TLS, the broker's certificate checked)."),
+         QStringLiteral("URL")},
+        {QStringLiteral("station"),
+         QStringLiteral("Station name in the broker's topics: letters, digits, '-' and '_' "
+                        "(default: this computer's name)."),
+         QStringLiteral("NAME")},
+        {QStringLiteral("mqtt-user"), QStringLiteral("User name at the broker."), QStringLiteral("NAME")},
+        {QStringLiteral("mqtt-password-file"),
+         QStringLiteral("Read the broker password from the first line of this file."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("mqtt-cafile"),
+         QStringLiteral("Certificate authority that signed the broker's certificate (default: the "
+                        "system's)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("mqtt-queue"),
+         QStringLiteral("Data sets kept while the broker cannot be reached (default: one hour of "
+                        "them)."),
+         QStringLiteral("SETS")},
     });
 
     if (!parser.parse(arguments)) {
@@ -168,5 +189,43 @@ bool RecorderOptions::parse(const QStringList &arguments, QString &error)
     }
     comment = parser.value(QStringLiteral("comment"));
     server = !parser.isSet(QStringLiteral("no-server"));
+    return parseBroker(parser, error);
+}
+
+bool RecorderOptions::parseBroker(const QCommandLineParser &parser, QString &error)
+{
+    const QString url = parser.value(QStringLiteral("mqtt"));
+    if (url.isEmpty()) {
+        for (const char *name : {"station", "mqtt-user", "mqtt-password-file", "mqtt-cafile", "mqtt-queue"}) {
+            if (parser.isSet(QString::fromLatin1(name))) {
+                error = QStringLiteral("--%1 needs --mqtt.").arg(QString::fromLatin1(name));
+                return false;
+            }
+        }
+        return true;
+    }
+    broker.enabled = true;
+    broker.url = url;
+    broker.station = parser.isSet(QStringLiteral("station")) ? parser.value(QStringLiteral("station"))
+                                                              : BrokerSettings::defaultStation();
+    broker.user = parser.value(QStringLiteral("mqtt-user"));
+    broker.caFile = parser.value(QStringLiteral("mqtt-cafile"));
+    if (!parseRange(parser, QStringLiteral("mqtt-queue"), 1, 10000000, broker.queueSets, error)
+        || !broker.validate(error))
+        return false;
+    if (parser.isSet(QStringLiteral("mqtt-password-file"))) {
+        // A file, so the password is never seen in the process list or a shell's history.
+        QFile file(parser.value(QStringLiteral("mqtt-password-file")));
+        if (!file.open(QIODevice::ReadOnly)) {
+            error = QStringLiteral("Could not read the password file %1: %2")
+                        .arg(file.fileName(), file.errorString());
+            return false;
+        }
+        broker.password = QString::fromUtf8(file.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+    }
+    if (!broker.caFile.isEmpty() && !QFile::exists(broker.caFile)) {
+        error = QStringLiteral("No certificate authority file %1.").arg(broker.caFile);
+        return false;
+    }
     return true;
 }

@@ -1,8 +1,12 @@
 #ifndef VENTROLLA_APP_RECORD_RECORDEROPTIONS_H
 #define VENTROLLA_APP_RECORD_RECORDEROPTIONS_H
 
+#include "output/BrokerSettings.h"
+
 #include <QString>
 #include <QStringList>
+
+class QCommandLineParser;
 
 // The run settings of one unattended sounding, from the command line.
 struct RecorderOptions
@@ -22,10 +26,14 @@ struct RecorderOptions
     QString comment;
     int durationSeconds = 0; // 0: until SIGINT or SIGTERM
     bool server = true;
+    BrokerSettings broker; // enabled by --mqtt
 
     // Parses the arguments; on bad usage returns false with a message in error. Exits the
     // process for --help and --version, as QCommandLineParser does.
     bool parse(const QStringList &arguments, QString &error);
+
+private:
+    bool parseBroker(const QCommandLineParser &parser, QString &error);
 };
 
 #endif

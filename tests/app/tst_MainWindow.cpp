@@ -28,6 +28,7 @@
 #include "output/HighWindAlertService.h"
 #include "output/LogFile.h"
 
+#include <QTcpServer>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -572,6 +573,46 @@ private slots:
         QTRY_COMPARE(onScreen(view), current(view));
         if (text.size() > 8)
             QVERIFY(view.columnWidth(column) > width);
+    }
+
+    // Log > Publish to Broker...: OK refused while the station is unusable, the accepted
+    // settings kept in "Broker" and applied at once, the panel shown only while publishing.
+    void publishToBroker()
+    {
+        auto window = openWindow();
+        window->show();
+        const QList<QAction *> logActions = window->findChild<QMenu *>(QStringLiteral("menu_Log"))->actions();
+        QCOMPARE(logActions.last()->text(), QStringLiteral("Publish to Broker..."));
+        QTcpServer unused;
+        QVERIFY(unused.listen(QHostAddress::LocalHost));
+        const QString url = QStringLiteral("mqtt://127.0.0.1:%1").arg(unused.serverPort());
+        unused.close(); // nobody there: the connection is refused at once
+        auto *panel = window->findChild<QLabel *>(QStringLiteral("brokerText"));
+        QVERIFY(!panel->isVisible());
+
+        QString refusal;
+        for (const bool enable : {true, false}) {
+            answerModal([&](QWidget *dialog) {
+                dialog->findChild<QCheckBox *>(QStringLiteral("enableCheck"))->setChecked(enable);
+                dialog->findChild<QLineEdit *>(QStringLiteral("urlEdit"))->setText(url);
+                dialog->findChild<QLineEdit *>(QStringLiteral("stationEdit"))->setText(QStringLiteral("site.2"));
+                clickButton(dialog, QDialogButtonBox::Ok);
+                refusal = dialog->isVisible() ? dialog->findChild<QLabel *>(QStringLiteral("stateLabel"))->text() : QString();
+                dialog->findChild<QLineEdit *>(QStringLiteral("stationEdit"))->setText(QStringLiteral("site_2"));
+                clickButton(dialog, QDialogButtonBox::Ok);
+            });
+            logActions.last()->trigger();
+            QCOMPARE(refusal.contains(QStringLiteral("station")), enable);
+            QSettings settings;
+            QCOMPARE(settings.value(QStringLiteral("Broker/enabled")).toBool(), enable);
+            QCOMPARE(settings.value(QStringLiteral("Broker/station")).toString(), QStringLiteral("site_2"));
+            QCOMPARE(panel->isVisible(), enable);
+            if (enable) {
+                QTRY_COMPARE(panel->text(), QStringLiteral("Broker: disconnected"));
+                auto *box = window->findChild<QMessageBox *>(QStringLiteral("brokerProblemBox"));
+                QVERIFY(box && box->isVisible() && !box->isModal() && box->text().contains(QStringLiteral("Connection refused")));
+            }
+        }
     }
 };
 
