@@ -318,7 +318,7 @@ private slots:
         for (QAction *entry : window->findChild<QMenu *>(QStringLiteral("menu_Graph"))->actions())
             entries.append(entry->text());
         QCOMPARE(entries, QStringList({"&Independent Axes", "&Dependent Axes", "", "Fit Axes to Data",
-                                       "Fit Axes Automatically"}));
+                                       "Fit Axes Automatically", "", "&History..."}));
         QAction *automatic = action(*window, "actionFit_Axes_Automatically");
         QVERIFY(automatic->isCheckable() && !automatic->isChecked());
 
