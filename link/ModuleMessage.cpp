@@ -91,7 +91,10 @@ void ModuleMessageParser::feed(const QByteArray &payload)
             escape = true;
             continue;
         }
-        if (step != Step::Idle)
+        // Data bytes, most of the stream, go straight to their step.
+        if (step == Step::Data)
+            consumeData(byte);
+        else if (step != Step::Idle)
             consume(byte);
     }
 }
