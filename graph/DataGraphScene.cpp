@@ -601,6 +601,9 @@ QGraphicsSimpleTextItem *DataGraphScene::newText(const QString &text, QGraphicsI
 {
     auto *item = new QGraphicsSimpleTextItem(text, parent);
     item->setFont(font);
+    // Labels stay put while the data moves under and around them: kept as pixels, they are not
+    // laid out and drawn again at every repaint of the plot.
+    item->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
     return item;
 }
 

@@ -1,6 +1,9 @@
 #include "graph/DataMarker.h"
 
+#include "graph/StrokeOutline.h"
+
 #include <QBrush>
+#include <QPainter>
 
 DataMarker::DataMarker(const QColor &colour) : QGraphicsEllipseItem(-7, -7, 14, 14)
 {
@@ -30,4 +33,19 @@ QPointF DataMarker::unitPoint() const
 void DataMarker::setUnitPoint(const QPointF &point)
 {
     unitPoint_ = point;
+}
+
+void DataMarker::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget)
+{
+    // Every marker has the same circle and pen: one outline serves them all.
+    static StrokeOutline outline;
+    static QRectF circleRect;
+    static QPainterPath circle;
+    if (circleRect != rect()) {
+        circleRect = rect();
+        circle = QPainterPath();
+        circle.addEllipse(circleRect);
+    }
+    if (!outline.paint(painter, circle, pen(), brush()))
+        QGraphicsEllipseItem::paint(painter, option, widget);
 }

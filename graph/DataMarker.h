@@ -15,6 +15,8 @@ public:
     explicit DataMarker(const QColor &colour);
 
     int type() const override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
+               QWidget *widget = nullptr) override;
 
     // (dependent value, independent value); a coordinate without a value is NaN.
     QPointF dataPoint() const;

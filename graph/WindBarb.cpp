@@ -31,6 +31,12 @@ QRectF WindBarb::boundingRect() const
     return bounds;
 }
 
+void WindBarb::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget)
+{
+    if (!outline.paint(painter, path(), pen(), brush()))
+        QGraphicsPathItem::paint(painter, option, widget);
+}
+
 double WindBarb::speed() const
 {
     return speed_;

@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <QRectF>
 
+#include "graph/StrokeOutline.h"
+
 // The wind symbol: a station circle, and for any wind a staff pointing to where the wind comes
 // from, with a pennant for every 50 knots, a full barb for every 10 and a half barb for 5.
 //
@@ -21,6 +23,8 @@ public:
 
     int type() const override;
     QRectF boundingRect() const override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
+               QWidget *widget = nullptr) override;
 
     // The speed in the unit of the table's wind column.
     double speed() const;
@@ -44,6 +48,7 @@ private:
     void addPennant();
 
     QPainterPath symbol; // the path, rebuilt on every change
+    StrokeOutline outline;
     bool atStaffTip = false;
     double speed_ = 0.0;
     int windUnits_ = 0;

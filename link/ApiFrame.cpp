@@ -1,5 +1,8 @@
 #include "link/ApiFrame.h"
 
+#include <algorithm>
+#include <cstddef>
+
 namespace {
 
 constexpr quint8 startDelimiter = 0x7E;
@@ -29,8 +32,27 @@ ApiFrame decodeReceiveFrame(const QByteArray &frameData)
 
 void ApiFrameParser::feed(const QByteArray &bytes)
 {
-    for (const char c : bytes) {
-        quint8 byte = quint8(c);
+    const char *next = bytes.constData();
+    const char *const end = next + bytes.size();
+    while (next != end) {
+        // Inside a frame's data, a run of bytes that are neither delimiter nor escape is stored
+        // in one tight loop: most bytes of a frame take this path.
+        if (step == Step::Data && !escapePending && frameEnd) {
+            const int room = declaredLength - filled;
+            const char *const runEnd = next + std::min<std::ptrdiff_t>(room, end - next);
+            const char *run = next;
+            while (run != runEnd && quint8(*run) != startDelimiter && quint8(*run) != escapeByte) {
+                sum = quint8(sum + quint8(*run));
+                *frameEnd++ = *run++;
+            }
+            filled += int(run - next);
+            next = run;
+            if (filled == declaredLength)
+                step = Step::Checksum;
+            if (next == end)
+                break;
+        }
+        quint8 byte = quint8(*next++);
 
         if (byte == startDelimiter) {
             // Raw start delimiter: a frame begins here, whatever was being read.
@@ -59,9 +81,12 @@ void ApiFrameParser::feed(const QByteArray &bytes)
         case Step::LengthLow:
             declaredLength |= byte;
             // A length of 0 or with the top bit set (negative as a signed 16-bit number) can
-            // never be met: such a frame is invalid at its first data byte.
-            if (declaredLength > 0 && declaredLength < 0x8000)
-                frameData.reserve(declaredLength);
+            // never be met: such a frame is invalid at its first data byte. The buffer is
+            // sized once, so that each byte is a plain store rather than a call to append.
+            if (declaredLength > 0 && declaredLength < 0x8000) {
+                frameData.resize(declaredLength);
+                frameEnd = frameData.data();
+            }
             step = Step::Data;
             break;
         case Step::Data:
@@ -69,9 +94,9 @@ void ApiFrameParser::feed(const QByteArray &bytes)
                 finishFrame(false);
                 break;
             }
-            frameData.append(char(byte));
+            *frameEnd++ = char(byte);
             sum = quint8(sum + byte);
-            if (frameData.size() == declaredLength)
+            if (++filled == declaredLength)
                 step = Step::Checksum;
             break;
         case Step::Checksum:
@@ -87,17 +112,19 @@ void ApiFrameParser::startFrame()
     declaredLength = 0;
     sum = 0;
     escapePending = false;
-    frameData.clear();
+    filled = 0;
+    frameEnd = nullptr;
 }
 
 void ApiFrameParser::finishFrame(bool valid)
 {
-    if (valid && frameData.size() > receiveFrameHeaderSize
-        && quint8(frameData.at(0)) == receiveFrameType) {
+    if (valid && filled > receiveFrameHeaderSize && quint8(frameData.at(0)) == receiveFrameType)
         frames.push_back(decodeReceiveFrame(frameData));
-    }
+    // A dropped frame leaves its buffer to the next one; a delivered one shares it with its
+    // ApiFrame, and the next frame's resize takes a fresh one.
     step = Step::Hunting;
-    frameData.clear();
+    filled = 0;
+    frameEnd = nullptr;
 }
 
 bool ApiFrameParser::hasFrame() const
@@ -116,7 +143,7 @@ ApiFrame ApiFrameParser::takeFrame()
 
 int ApiFrameParser::bufferedByteCount() const
 {
-    return frameData.size();
+    return filled;
 }
 
 QByteArray escapeApiBytes(const QByteArray &bytes)

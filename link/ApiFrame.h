@@ -37,7 +37,10 @@ private:
     void finishFrame(bool valid);
 
     std::deque<ApiFrame> frames;
+    // Sized to the declared length when it is read; filled byte by byte through frameEnd.
     QByteArray frameData;
+    char *frameEnd = nullptr;
+    int filled = 0;
     Step step = Step::Hunting;
     int declaredLength = 0;
     quint8 sum = 0;

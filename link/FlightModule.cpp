@@ -2,13 +2,27 @@
 
 #include <QStringList>
 
+#include <cmath>
+
 namespace {
 
 constexpr double knotsPerMetrePerSecond = 1.94384449;
 constexpr int savedRecordFieldCount = 19;
 
+// QString::arg(value, 0, 'f', decimals) without its locale machinery: arg rounds the double's
+// exact value half up, and so does this, from the value scaled to units of the last decimal.
+// Where the product's own rounding could decide (within a millionth of a unit of a halfway
+// point), and for negative values, arg() itself writes the text.
 QString fixedText(double value, int decimals)
 {
+    static const double scales[] = {1, 10, 100, 1000};
+    const double scaled = value * scales[decimals];
+    if (scaled >= 0 && scaled < 1e9) {
+        const double whole = std::floor(scaled);
+        const double fraction = scaled - whole;
+        if (std::abs(fraction - 0.5) > 1e-6)
+            return decimalText(qint64(whole) + (fraction > 0.5 ? 1 : 0), decimals);
+    }
     return QStringLiteral("%1").arg(value, 0, 'f', decimals);
 }
 
@@ -53,6 +67,18 @@ QString savedText(const QVariant &value)
     return text;
 }
 
+// The Data slots whose record text is written from the number (updateRecord): the parser
+// need not write a text of its own for them.
+quint32 rebuiltSlots(int windUnits)
+{
+    quint32 textless = 1u << ModuleMessage::TemperatureSlot | 1u << ModuleMessage::AltitudeSlot;
+    if (windUnits != 1)
+        textless |= 1u << ModuleMessage::WindSpeedSlot;
+    if (windUnits != 0)
+        textless |= 1u << ModuleMessage::GroundSpeedSlot;
+    return textless;
+}
+
 } // namespace
 
 FlightModule::FlightModule(qint64 radioAddress, int windUnits, int groundElevation)
@@ -61,22 +87,24 @@ FlightModule::FlightModule(qint64 radioAddress, int windUnits, int groundElevati
       radioAddress_(radioAddress),
       record_(initialRecord())
 {
+    parser.setTextlessSlots(rebuiltSlots(windUnits));
 }
 
 FlightModule::FlightModule(const QString &savedRecord, int windUnits)
     : groundElevation_(0), windUnits_(windUnits), radioAddress_(0), record_(initialRecord())
 {
+    parser.setTextlessSlots(rebuiltSlots(windUnits));
     parseSavedRecord(savedRecord);
 }
 
 void FlightModule::processPayload(const QByteArray &payload)
 {
     parser.feed(payload);
-    while (parser.hasMessage())
-        handleMessage(parser.takeMessage());
+    while (ModuleMessage *message = parser.nextMessage())
+        handleMessage(*message);
 }
 
-void FlightModule::handleMessage(const ModuleMessage &message)
+void FlightModule::handleMessage(ModuleMessage &message)
 {
     switch (message.type) {
     case ModuleMessage::Hello:
@@ -94,7 +122,7 @@ void FlightModule::handleMessage(const ModuleMessage &message)
             directTemperature = false;
             break;
         }
-        record_[ModuleIdColumn] = message.text;
+        record_[ModuleIdColumn] = std::move(message.text);
         emit hello(radioAddress_);
         break;
     case ModuleMessage::Data:
@@ -102,7 +130,7 @@ void FlightModule::handleMessage(const ModuleMessage &message)
         emit data(radioAddress_);
         break;
     case ModuleMessage::XData:
-        record_[XDataColumn] = message.values[ModuleMessage::XDataSlot];
+        record_[XDataColumn].swap(message.values[ModuleMessage::XDataSlot]);
         emit xdata(radioAddress_);
         break;
     case ModuleMessage::CalibReady:
@@ -150,14 +178,14 @@ void FlightModule::handleMessage(const ModuleMessage &message)
     }
 }
 
-void FlightModule::updateRecord(const ModuleMessage &message)
+void FlightModule::updateRecord(ModuleMessage &message)
 {
-    const auto &v = message.values;
+    auto &v = message.values; // texts taken by swapping: the message is not used again
     const auto &raw = message.rawValues; // 0 for a group that was not sent
 
     record_[AltitudeColumn] =
         decimalText((qint64(raw[ModuleMessage::AltitudeSlot]) - groundElevation_) * 10, 1);
-    record_[PressureColumn] = v[ModuleMessage::PressureSlot];
+    record_[PressureColumn].swap(v[ModuleMessage::PressureSlot]);
 
     const qint32 kelvinTenths = raw[ModuleMessage::TemperatureSlot];
     if (directTemperature) {
@@ -168,21 +196,21 @@ void FlightModule::updateRecord(const ModuleMessage &message)
             qint64(kelvinTenths) * 100 + temperatureCorrection(kelvinTenths % 10) - 273100, 3);
     }
 
-    record_[HumidityColumn] = v[ModuleMessage::HumiditySlot];
-    record_[WindDirectionColumn] = v[ModuleMessage::WindDirectionSlot];
-    record_[SupplyColumn] = v[ModuleMessage::SupplySlot];
+    record_[HumidityColumn].swap(v[ModuleMessage::HumiditySlot]);
+    record_[WindDirectionColumn].swap(v[ModuleMessage::WindDirectionSlot]);
+    record_[SupplyColumn].swap(v[ModuleMessage::SupplySlot]);
     record_[UtcTimeColumn] = timeText(raw[ModuleMessage::HoursSlot], raw[ModuleMessage::MinutesSlot],
                                       raw[ModuleMessage::SecondsSlot]);
-    record_[LatitudeColumn] = v[ModuleMessage::LatitudeSlot];
-    record_[LongitudeColumn] = v[ModuleMessage::LongitudeSlot];
-    record_[CourseColumn] = v[ModuleMessage::CourseSlot];
+    record_[LatitudeColumn].swap(v[ModuleMessage::LatitudeSlot]);
+    record_[LongitudeColumn].swap(v[ModuleMessage::LongitudeSlot]);
+    record_[CourseColumn].swap(v[ModuleMessage::CourseSlot]);
 
     if (windUnits_ == 0) {
         record_[WindSpeedColumn] =
             fixedText(raw[ModuleMessage::WindSpeedSlot] / 10.0 * knotsPerMetrePerSecond, 2);
-        record_[GroundSpeedColumn] = v[ModuleMessage::GroundSpeedSlot];
+        record_[GroundSpeedColumn].swap(v[ModuleMessage::GroundSpeedSlot]);
     } else if (windUnits_ == 1) {
-        record_[WindSpeedColumn] = v[ModuleMessage::WindSpeedSlot];
+        record_[WindSpeedColumn].swap(v[ModuleMessage::WindSpeedSlot]);
         record_[GroundSpeedColumn] =
             fixedText(raw[ModuleMessage::GroundSpeedSlot] / 10.0 / knotsPerMetrePerSecond, 2);
     } else {

@@ -72,8 +72,9 @@ signals:
     void changeBetaOkPacket(qint64 radioAddress);
 
 private:
-    void handleMessage(const ModuleMessage &message);
-    void updateRecord(const ModuleMessage &message);
+    // The message's texts are moved into the record, not copied: the parser is done with it.
+    void handleMessage(ModuleMessage &message);
+    void updateRecord(ModuleMessage &message);
     void parseSavedRecord(const QString &savedRecord);
 
     int groundElevation_;

@@ -1,5 +1,7 @@
 #include "link/ModuleMessage.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr quint8 startCharacter = '#';
@@ -7,12 +9,6 @@ constexpr quint8 escapeCharacter = '!';
 constexpr int helloTextLength = 12;
 constexpr int dataFixedLength = 14; // fixed part of a Data message, contents flags last
 constexpr int compassSampleSize = 28;
-
-void setScaled(ModuleMessage &message, int slot, qint32 raw, int decimals)
-{
-    message.rawValues[slot] = raw;
-    message.values[slot] = decimalText(raw, decimals);
-}
 
 quint16 word16(const quint8 *bytes)
 {
@@ -52,19 +48,30 @@ QString decimalText(qint64 scaled, int decimals)
     char *p = end;
     const bool negative = scaled < 0;
     quint64 magnitude = negative ? quint64(-(scaled + 1)) + 1 : quint64(scaled);
-    for (int i = 0; i < decimals; ++i) {
-        *--p = char('0' + magnitude % 10);
-        magnitude /= 10;
-    }
-    if (decimals > 0)
-        *--p = '.';
-    do {
-        *--p = char('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
+    // Record values fit in 32 bits, whose division by 10 is a cheap multiplication.
+    const auto writeDigits = [&p, decimals](auto value) {
+        for (int i = 0; i < decimals; ++i) {
+            *--p = char('0' + value % 10);
+            value /= 10;
+        }
+        if (decimals > 0)
+            *--p = '.';
+        do {
+            *--p = char('0' + value % 10);
+            value /= 10;
+        } while (value);
+    };
+    if (magnitude <= 0xFFFFFFFFu)
+        writeDigits(quint32(magnitude));
+    else
+        writeDigits(magnitude);
     if (negative)
         *--p = '-';
-    return QString::fromLatin1(p, int(end - p));
+    QString text(int(end - p), Qt::Uninitialized);
+    ushort *out = reinterpret_cast<ushort *>(text.data());
+    while (p != end)
+        *out++ = quint8(*p++);
+    return text;
 }
 
 void ModuleMessageParser::feed(const QByteArray &payload)
@@ -84,23 +91,37 @@ void ModuleMessageParser::feed(const QByteArray &payload)
             escape = true;
             continue;
         }
-        if (step != Step::Idle)
+        // Data bytes, most of the stream, go straight to their step.
+        if (step == Step::Data)
+            consumeData(byte);
+        else if (step != Step::Idle)
             consume(byte);
     }
 }
 
 bool ModuleMessageParser::hasMessage() const
 {
-    return !messages.empty();
+    return head < messages.size();
 }
 
 ModuleMessage ModuleMessageParser::takeMessage()
 {
-    if (messages.empty())
-        return ModuleMessage();
-    ModuleMessage oldest = std::move(messages.front());
-    messages.pop_front();
-    return oldest;
+    ModuleMessage *oldest = nextMessage();
+    return oldest ? std::move(*oldest) : ModuleMessage();
+}
+
+ModuleMessage *ModuleMessageParser::nextMessage()
+{
+    if (head < messages.size())
+        return &messages[head++];
+    messages.clear();
+    head = 0;
+    return nullptr;
+}
+
+void ModuleMessageParser::setTextlessSlots(quint32 mask)
+{
+    textlessSlots = mask;
 }
 
 void ModuleMessageParser::setFlagsOverride(bool enabled, quint8 value)
@@ -111,8 +132,8 @@ void ModuleMessageParser::setFlagsOverride(bool enabled, quint8 value)
 
 void ModuleMessageParser::complete()
 {
+    // The moved-from message is renewed by the '#' that starts the next one.
     messages.push_back(std::move(message));
-    message = ModuleMessage();
     step = Step::Idle;
 }
 
@@ -136,11 +157,8 @@ void ModuleMessageParser::consume(quint8 byte)
         if (++byteCount == helloTextLength)
             complete();
         break;
-    case Step::DataFixed:
-        consumeDataFixed(byte);
-        break;
-    case Step::DataGroup:
-        consumeDataGroup(byte);
+    case Step::Data:
+        consumeData(byte);
         break;
     case Step::XDataText:
         if (byte == '\r')
@@ -201,7 +219,8 @@ void ModuleMessageParser::consumeType(quint8 byte)
         step = Step::HelloKind;
         break;
     case ModuleMessage::Data:
-        step = Step::DataFixed;
+        step = Step::Data;
+        expectedDataBytes = dataFixedLength; // until the contents flags tell
         break;
     case ModuleMessage::XData:
         xdataText = QByteArrayLiteral("xdata=");
@@ -234,101 +253,79 @@ void ModuleMessageParser::consumeType(quint8 byte)
     }
 }
 
-void ModuleMessageParser::consumeDataFixed(quint8 byte)
+void ModuleMessageParser::consumeData(quint8 byte)
 {
-    const int position = byteCount++;
-    if (position == dataFixedLength - 1) {
-        contentsFlags = overrideEnabled ? overrideValue : byte;
-        beginNextDataGroup();
-        return;
+    dataBytes[byteCount++] = byte;
+    if (byteCount == dataFixedLength) {
+        const quint8 flags = overrideEnabled ? overrideValue : byte;
+        dataBytes[dataFixedLength - 1] = flags;
+        expectedDataBytes = dataFixedLength;
+        for (int bit = 0; bit < 8; ++bit) {
+            if (flags & (1 << bit))
+                expectedDataBytes += groupSize(bit);
+        }
     }
-    if (position == 0)
-        return; // not used by this program
-    word[(position - 1) % 2] = byte;
-    if ((position - 1) % 2 == 0)
-        return;
-
-    const quint16 value = word16(word);
-    switch (position) {
-    case 2:
-        setScaled(message, ModuleMessage::PressureSlot, value, 1);
-        break;
-    case 4:
-        setScaled(message, ModuleMessage::TemperatureSlot, value, 1);
-        break;
-    case 6:
-        setScaled(message, ModuleMessage::HumiditySlot, value, 1);
-        break;
-    case 8:
-        setScaled(message, ModuleMessage::WindDirectionSlot, value, 0);
-        break;
-    case 10:
-        setScaled(message, ModuleMessage::WindSpeedSlot, value, 1);
-        break;
-    case 12:
-        setScaled(message, ModuleMessage::SupplySlot, value, 2);
-        break;
-    default:
-        break;
-    }
+    if (byteCount == expectedDataBytes)
+        decodeData();
 }
 
-void ModuleMessageParser::beginNextDataGroup()
+// The whole message is in dataBytes: its fields are decoded in one pass, in slot order.
+void ModuleMessageParser::decodeData()
 {
-    if (contentsFlags == 0) {
-        complete();
-        return;
-    }
-    currentGroup = 7;
-    while (!(contentsFlags & (1 << currentGroup)))
-        --currentGroup;
-    contentsFlags = quint8(contentsFlags & ~(1 << currentGroup));
-    byteCount = 0;
-    step = Step::DataGroup;
-}
+    const quint8 *bytes = dataBytes;
+    const auto scaled = [this](int slot, qint32 raw, int decimals) {
+        message.rawValues[slot] = raw;
+        if (!(textlessSlots & (1u << slot)))
+            message.values[slot] = decimalText(raw, decimals);
+    };
+    scaled(ModuleMessage::PressureSlot, word16(bytes + 1), 1);
+    scaled(ModuleMessage::TemperatureSlot, word16(bytes + 3), 1);
+    scaled(ModuleMessage::HumiditySlot, word16(bytes + 5), 1);
+    scaled(ModuleMessage::WindDirectionSlot, word16(bytes + 7), 0);
+    scaled(ModuleMessage::WindSpeedSlot, word16(bytes + 9), 1);
+    scaled(ModuleMessage::SupplySlot, word16(bytes + 11), 2);
 
-void ModuleMessageParser::consumeDataGroup(quint8 byte)
-{
-    word[byteCount++] = byte;
-    if (byteCount < groupSize(currentGroup))
-        return;
-
+    const quint8 flags = bytes[dataFixedLength - 1];
+    bytes += dataFixedLength;
     auto &values = message.values;
-    switch (currentGroup) {
-    case 7:
-        values[ModuleMessage::HoursSlot] = int(word[0]);
-        message.rawValues[ModuleMessage::HoursSlot] = word[0];
-        break;
-    case 6:
-        values[ModuleMessage::MinutesSlot] = int(word[0]);
-        message.rawValues[ModuleMessage::MinutesSlot] = word[0];
-        break;
-    case 5:
-        values[ModuleMessage::SecondsSlot] = int(word[0]);
-        message.rawValues[ModuleMessage::SecondsSlot] = word[0];
-        break;
-    case 4:
-        values[ModuleMessage::LatitudeSlot] = positionText(word, 'S');
-        break;
-    case 3:
-        values[ModuleMessage::LongitudeSlot] = positionText(word, 'W');
-        break;
-    case 2:
-    {
-        // Whole metres, written with one decimal.
-        const qint16 metres = qint16(word16(word));
-        message.rawValues[ModuleMessage::AltitudeSlot] = metres;
-        values[ModuleMessage::AltitudeSlot] = decimalText(qint64(metres) * 10, 1);
-        break;
+    for (int bit = 7; bit >= 0; --bit) {
+        if (!(flags & (1 << bit)))
+            continue;
+        switch (bit) {
+        case 7:
+        case 6:
+        case 5:
+        {
+            // Hours, minutes, seconds: slots 6, 7 and 8.
+            const int slot = ModuleMessage::HoursSlot + 7 - bit;
+            values[slot] = int(bytes[0]);
+            message.rawValues[slot] = bytes[0];
+            break;
+        }
+        case 4:
+            values[ModuleMessage::LatitudeSlot] = positionText(bytes, 'S');
+            break;
+        case 3:
+            values[ModuleMessage::LongitudeSlot] = positionText(bytes, 'W');
+            break;
+        case 2:
+            // Whole metres, written with one decimal.
+            message.rawValues[ModuleMessage::AltitudeSlot] = qint16(word16(bytes));
+            if (!(textlessSlots & (1u << ModuleMessage::AltitudeSlot))) {
+                values[ModuleMessage::AltitudeSlot] =
+                    decimalText(qint64(qint16(word16(bytes))) * 10, 1);
+            }
+            break;
+        case 1:
+            values[ModuleMessage::CourseSlot] = int(word16(bytes));
+            break;
+        case 0:
+            scaled(ModuleMessage::GroundSpeedSlot, word16(bytes), 1);
+            break;
+        default:
+            break;
+        }
+        bytes += groupSize(bit);
     }
-    case 1:
-        values[ModuleMessage::CourseSlot] = int(word16(word));
-        break;
-    case 0:
-        setScaled(message, ModuleMessage::GroundSpeedSlot, word16(word), 1);
-        break;
-    default:
-        break;
-    }
-    beginNextDataGroup();
+    complete();
 }

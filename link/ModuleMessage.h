@@ -7,7 +7,7 @@
 #include <QtGlobal>
 
 #include <array>
-#include <deque>
+#include <vector>
 
 // One message of a flight module's own protocol ('#', type byte, payload).
 struct ModuleMessage
@@ -77,8 +77,14 @@ public:
     void feed(const QByteArray &payload);
     bool hasMessage() const;
     ModuleMessage takeMessage(); // the oldest completed message, or an empty one
+    // The oldest completed message, in place and consumed (the caller may take its texts);
+    // null when none is left. It stays valid until the parser is next called.
+    ModuleMessage *nextMessage();
 
     void setFlagsOverride(bool enabled, quint8 value);
+    // Data slots (bits by slot number) left without a text: only their raw value is given. For
+    // a reader that writes its own text of them from the number.
+    void setTextlessSlots(quint32 mask);
 
 private:
     enum class Step {
@@ -86,8 +92,7 @@ private:
         Type,
         HelloKind,
         HelloText,
-        DataFixed,
-        DataGroup,
+        Data,
         XDataText,
         CompassCount,
         CompassSamples,
@@ -98,20 +103,24 @@ private:
 
     void consume(quint8 byte);
     void consumeType(quint8 byte);
-    void consumeDataFixed(quint8 byte);
-    void consumeDataGroup(quint8 byte);
-    void beginNextDataGroup();
+    void consumeData(quint8 byte);
+    void decodeData();
     void complete();
 
-    std::deque<ModuleMessage> messages;
+    // Completed messages from head on; the vector keeps its room, so a steady stream of
+    // messages allocates nothing for the queue.
+    std::vector<ModuleMessage> messages;
+    std::size_t head = 0;
     ModuleMessage message;
     Step step = Step::Idle;
     bool escape = false;
 
     int byteCount = 0;       // bytes consumed in the current step
-    quint8 word[5] = {};     // assembly of 16-bit fields and positions
-    quint8 contentsFlags = 0;
-    int currentGroup = -1;   // bit of the optional Data group being read
+    quint8 word[2] = {};     // assembly of the 16-bit payloads of acknowledgements
+    // A Data message is collected whole (14 fixed bytes and at most 19 of groups), then decoded.
+    quint8 dataBytes[33] = {};
+    int expectedDataBytes = 0;
+    quint32 textlessSlots = 0;
     bool overrideEnabled = false;
     quint8 overrideValue = 0;
     int expectedSampleBytes = 0;

@@ -432,6 +432,38 @@ private slots:
         }
     }
 
+    // The texts a module computes in floating point (wind speed in knots, ground speed in m/s,
+    // a directly measured temperature) are those of QString::arg for every value the wire can
+    // carry: halfway cases, negatives that round to zero and all.
+    void computedTextsMatchArg()
+    {
+        const auto text = [](double value, int decimals) {
+            return QStringLiteral("%1").arg(value, 0, 'f', decimals);
+        };
+        FlightModule knots(address, 0, 0);
+        FlightModule metres(address, 1, 0);
+        FlightModule direct(address, 0, 0);
+        direct.processPayload(hello('Q', "T"));
+        DataFields d = allGroups();
+        for (int raw = 0; raw <= 0xFFFF; ++raw) {
+            d.windSpeed = d.groundSpeed = d.temperature = raw;
+            const QByteArray message = data(d);
+            knots.processPayload(message);
+            metres.processPayload(message);
+            direct.processPayload(message);
+            const QString expected[] = {text(raw / 10.0 * 1.94384449, 2),
+                                        text(raw / 10.0 / 1.94384449, 2),
+                                        text(raw / 10.0 - 273.15, 1)};
+            const QString shown[] = {knots.field(FlightModule::WindSpeedColumn).toString(),
+                                     metres.field(FlightModule::GroundSpeedColumn).toString(),
+                                     direct.field(FlightModule::TemperatureColumn).toString()};
+            for (int i = 0; i < 3; ++i) {
+                if (shown[i] != expected[i])
+                    QFAIL(qPrintable(QString("raw %1: %2 instead of %3").arg(raw).arg(shown[i], expected[i])));
+            }
+        }
+    }
+
     void calibDataCollection()
     {
         const QByteArray first(28, '1');
