@@ -1,6 +1,7 @@
 #include "SimulatedModule.h"
 
 #include "Atmosphere.h"
+#include "ReplayEncoder.h"
 #include "SimulatedClock.h"
 
 #include <QDateTime>
@@ -240,6 +241,11 @@ SimulatedModule::SimulatedModule(const Settings &settings, const SimulatedClock 
     });
 }
 
+QByteArray SimulatedModule::radioMessage(quint8 type, const QByteArray &payload)
+{
+    return moduleMessage(type, payload);
+}
+
 const SimulatedModule::Settings &SimulatedModule::settings() const
 {
     return settings_;
@@ -280,6 +286,16 @@ quint8 SimulatedModule::fieldSelection() const
     return selection;
 }
 
+bool SimulatedModule::isReplayReporting() const
+{
+    return !settings_.replayPayload.isEmpty() && stoppedOnce && activity_ == Activity::Reporting;
+}
+
+void SimulatedModule::transmit(const QByteArray &message)
+{
+    send(radio.destination, message);
+}
+
 qint64 SimulatedModule::destination() const
 {
     return radio.destination;
@@ -305,6 +321,7 @@ void SimulatedModule::setPowered(bool on)
     taskTimer.stop();
     task = nullptr;
     configured = false;
+    stoppedOnce = false;
     commandStep = CommandStep::Idle;
     radio = storedRadio;
     reportInterval = 0;
@@ -512,8 +529,10 @@ void SimulatedModule::stop()
     taskTimer.stop();
     task = nullptr;
     activity_ = Activity::Idle;
+    stoppedOnce = true;
     emit event(QStringLiteral("%1 stopped").arg(settings_.identifier));
     reply(replyMs, {moduleMessage(calibReadyCode)});
+    emit reportingChanged();
 }
 
 void SimulatedModule::startReporting(quint8 intervalCode, quint8 fieldSelection)
@@ -530,7 +549,9 @@ void SimulatedModule::startReporting(quint8 intervalCode, quint8 fieldSelection)
                    .arg(settings_.identifier)
                    .arg(seconds)
                    .arg(fieldSelection, 2, 16, QLatin1Char('0')));
-    scheduleReport();
+    if (!isReplayReporting())
+        scheduleReport();
+    emit reportingChanged();
 }
 
 void SimulatedModule::scheduleReport()
@@ -546,6 +567,11 @@ void SimulatedModule::scheduleReport()
 void SimulatedModule::report()
 {
     lastStampMs = pendingStampMs;
+    if (!settings_.replayPayload.isEmpty()) {
+        send(radio.destination, moduleMessage(dataCode, ReplayEncoder::selected(settings_.replayPayload, selection)));
+        scheduleReport();
+        return;
+    }
     send(radio.destination, dataMessage(lastStampMs));
     if (settings_.xdata)
         send(radio.destination, xdataMessage(lastStampMs));
