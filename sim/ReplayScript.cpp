@@ -195,6 +195,13 @@ void ReplayScript::buildSteps(int groundElevation)
         if (module.acquisitionPayload.isEmpty())
             module.acquisitionPayload = emptyPayload();
     }
+    // Alone, a module makes a data line with each Data report, before its XData comes: the
+    // XData logged after a line belongs to that line's report.
+    if (modules_.size() == 1) {
+        xdata[1] = xdata[0] + xdata[1];
+        xdata.removeFirst();
+        xdata.append(QVector<Message>());
+    }
     steps.clear();
     for (int i = 0; i < lines.size(); ++i) {
         steps.append(dataStep(i, i - 1, true));

@@ -21,8 +21,9 @@ class ReplayEncoder;
 // its record there is new: it stays silent while its record is the one of the set before, and
 // where it first appears with a time older than the set's (the record it sent while being
 // acquired, before the run), it sends that record during acquisition instead. XData lines are
-// sent after the Data messages of the set they precede, so they keep their place among the
-// data lines. A set in which no record is new (the same record logged twice) is sent again by
+// sent after the Data messages of the set they precede (of the set they follow when the log
+// has a single module, whose every report is a data set of its own), so they keep their place
+// among the data lines. A set in which no record is new (the same record logged twice) is sent again by
 // the modules with the set's time.
 class ReplayScript
 {
