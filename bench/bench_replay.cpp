@@ -21,7 +21,6 @@
 namespace {
 
 constexpr int moduleCount = 50;
-constexpr int soundingSeconds = 3600;
 constexpr int intervalSeconds = 2;
 constexpr double speed = 60;
 
@@ -138,6 +137,8 @@ int main(int argc, char **argv)
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
     QCoreApplication app(argc, argv);
+    // An hour, or the seconds the first argument gives for a shorter try.
+    const int soundingSeconds = argc > 1 ? QByteArray(argv[1]).toInt() : 3600;
     QDir(home.path()).mkpath(QStringLiteral("original"));
     QDir(home.path()).mkpath(QStringLiteral("replay"));
 
@@ -157,7 +158,7 @@ int main(int argc, char **argv)
 
     Sounding replay;
     if (!replay.start(home.filePath(QStringLiteral("replay")),
-                      {"--replay", original.log, "--ground-elevation", "400"}, 3600))
+                      {"--replay", original.log, "--ground-elevation", "400"}, 36000))
         return fail("the replay did not start");
     // From the first replayed set to the last: both programs' CPU time and the wall time.
     QElapsedTimer wall;
@@ -203,5 +204,9 @@ int main(int argc, char **argv)
     std::printf("replayed data sets measured    %d in %.1f s\n", measured, seconds);
     std::printf("simulator CPU per data set     %.1f us\n", simCpu * 1e6 / measured);
     std::printf("recorder CPU per data set      %.1f us\n", recorderCpu * 1e6 / measured);
-    return differences == 0 ? 0 : 1;
+    if (differences == 0)
+        return 0;
+    home.setAutoRemove(false);
+    std::printf("both logs kept in %s\n", qPrintable(home.path()));
+    return 1;
 }

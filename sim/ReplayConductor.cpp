@@ -10,6 +10,12 @@ namespace {
 
 // Where in its interval a set goes out, as a module's report would.
 constexpr qint64 reportOffsetMs = 100;
+// Wall-clock time the ground station surely needs to close a set by its own timer (500 ms
+// after the set's last message).
+constexpr qint64 setClosedMs = 800;
+// Wall-clock time after the last module told to report before a run begins without the
+// modules never told.
+constexpr int startWaitMs = 500;
 
 } // namespace
 
@@ -21,6 +27,9 @@ ReplayConductor::ReplayConductor(std::shared_ptr<const ReplayScript> script, boo
     stepTimer.setSingleShot(true);
     stepTimer.setTimerType(Qt::PreciseTimer);
     connect(&stepTimer, &QTimer::timeout, this, &ReplayConductor::sendStep);
+    startTimer.setSingleShot(true);
+    startTimer.setInterval(startWaitMs);
+    connect(&startTimer, &QTimer::timeout, this, &ReplayConductor::startRun);
     for (SimulatedModule *module : modules)
         connect(module, &SimulatedModule::reportingChanged, this, &ReplayConductor::onReportingChanged);
 }
@@ -37,33 +46,40 @@ int ReplayConductor::stepsSent() const
 
 void ReplayConductor::onReportingChanged()
 {
-    int members = 0;
+    int acquired = 0;
     int reporting = 0;
-    int interval = 0;
     for (const SimulatedModule *module : qAsConst(modules)) {
-        if (!module->isPowered())
-            continue;
-        // A module the ground station stopped is in its table; one it never stopped was not
-        // acquired and takes no part.
-        const bool member = module->isReplayReporting()
-                            || (module->activity() == SimulatedModule::Activity::Idle
-                                && module->reportIntervalSeconds() > 0);
-        members += member ? 1 : 0;
-        if (module->isReplayReporting()) {
-            ++reporting;
-            interval = module->reportIntervalSeconds();
-        }
+        acquired += module->isPowered() && module->hasReported() ? 1 : 0;
+        reporting += module->isReplayReporting() ? 1 : 0;
     }
     if (running && reporting == 0) {
         running = false;
         stepTimer.stop();
-    } else if (!running && reporting > 0 && reporting == members) {
-        running = true;
-        steps = 0;
-        intervalMs = qint64(interval) * 1000;
-        nextStampMs = (clock.nowMs() / intervalMs + 1) * intervalMs;
-        scheduleStep();
+    } else if (!running && reporting > 0) {
+        if (reporting == acquired)
+            startRun();
+        else
+            startTimer.start();
     }
+}
+
+void ReplayConductor::startRun()
+{
+    startTimer.stop();
+    if (running)
+        return;
+    qint64 interval = 0;
+    for (const SimulatedModule *module : qAsConst(modules)) {
+        if (module->isReplayReporting())
+            interval = qint64(module->reportIntervalSeconds()) * 1000;
+    }
+    if (interval == 0)
+        return; // stopped again meanwhile
+    intervalMs = interval;
+    running = true;
+    steps = 0;
+    nextStampMs = (clock.nowMs() / intervalMs + 1) * intervalMs;
+    scheduleStep();
 }
 
 void ReplayConductor::scheduleStep()
@@ -94,6 +110,17 @@ void ReplayConductor::sendStep()
             module->transmit(SimulatedModule::radioMessage(ModuleMessage::XData, message.payload));
     }
     nextStampMs += intervalMs;
-    if (loop || steps < count)
-        scheduleStep();
+    if (!loop && steps >= count)
+        return;
+    const int next = steps % count;
+    const bool afterClosedSet =
+        next == 0 ? script->loopStep().afterClosedSet : script->step(next).afterClosedSet;
+    if (afterClosedSet) {
+        // Faster than real time the reports come closer than the ground station's timer: wait
+        // for it, to the next whole interval after.
+        const qint64 closed = clock.nowMs() + qint64(double(setClosedMs) * clock.speed());
+        if (nextStampMs < closed)
+            nextStampMs = (closed / intervalMs + 1) * intervalMs;
+    }
+    scheduleStep();
 }

@@ -211,6 +211,17 @@ void ReplayScript::buildSteps(int groundElevation)
     steps.last().xdata = xdata[lines.size()];
     loopStep_ = dataStep(0, lines.size() - 1, false);
     loopStep_.xdata = xdata[0];
+
+    if (modules_.size() == 1)
+        return; // every report is a set of its own
+    int lastTime = -1;
+    for (Step &step : steps) {
+        if (step.data.isEmpty())
+            continue;
+        step.afterClosedSet = step.data.first().time == lastTime;
+        lastTime = step.data.last().time;
+    }
+    loopStep_.afterClosedSet = loopStep_.data.first().time == lastTime;
 }
 
 ReplayScript::Step ReplayScript::dataStep(int index, int previous, bool first) const
@@ -232,12 +243,12 @@ ReplayScript::Step ReplayScript::dataStep(int index, int previous, bool first) c
         else if (first && keys[g] != newest)
             isNew = line.payloads[g] != modules_[m].acquisitionPayload; // its acquisition record
         if (isNew)
-            step.data.append({m, line.payloads[g]});
+            step.data.append({m, line.payloads[g], keys[g] % secondsPerDay});
     }
     if (step.data.isEmpty()) {
         for (int g = 0; g < line.modules.size(); ++g) {
             if (keys[g] == newest)
-                step.data.append({line.modules[g], line.payloads[g]});
+                step.data.append({line.modules[g], line.payloads[g], keys[g] % secondsPerDay});
         }
     }
     return step;

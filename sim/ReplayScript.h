@@ -40,6 +40,7 @@ public:
     {
         int module = 0;
         QByteArray payload; // Data or XData payload, not escaped
+        int time = -1;      // of a Data message: its UTC time, seconds since midnight
     };
 
     // One report of the modules: the Data messages in module order, then the XData messages
@@ -48,6 +49,9 @@ public:
     {
         QVector<Message> data;
         QVector<Message> xdata;
+        // Its first Data message carries the time of the last one before it: the ground station
+        // must have closed that set by its own timer first, as it did in the recording.
+        bool afterClosedSet = false;
     };
 
     ReplayScript();

@@ -286,9 +286,14 @@ quint8 SimulatedModule::fieldSelection() const
     return selection;
 }
 
+bool SimulatedModule::hasReported() const
+{
+    return reported;
+}
+
 bool SimulatedModule::isReplayReporting() const
 {
-    return !settings_.replayPayload.isEmpty() && stoppedOnce && activity_ == Activity::Reporting;
+    return !settings_.replayPayload.isEmpty() && inRun && activity_ == Activity::Reporting;
 }
 
 void SimulatedModule::transmit(const QByteArray &message)
@@ -321,7 +326,8 @@ void SimulatedModule::setPowered(bool on)
     taskTimer.stop();
     task = nullptr;
     configured = false;
-    stoppedOnce = false;
+    reported = false;
+    inRun = false;
     commandStep = CommandStep::Idle;
     radio = storedRadio;
     reportInterval = 0;
@@ -529,7 +535,6 @@ void SimulatedModule::stop()
     taskTimer.stop();
     task = nullptr;
     activity_ = Activity::Idle;
-    stoppedOnce = true;
     emit event(QStringLiteral("%1 stopped").arg(settings_.identifier));
     reply(replyMs, {moduleMessage(calibReadyCode)});
     emit reportingChanged();
@@ -544,12 +549,17 @@ void SimulatedModule::startReporting(quint8 intervalCode, quint8 fieldSelection)
     task = nullptr;
     reportInterval = seconds;
     selection = fieldSelection;
+    inRun = reported;
     activity_ = Activity::Reporting;
     emit event(QStringLiteral("%1 reports every %2 s, fields %3")
                    .arg(settings_.identifier)
                    .arg(seconds)
                    .arg(fieldSelection, 2, 16, QLatin1Char('0')));
-    if (!isReplayReporting())
+    // Replaying, the conductor sends the run's reports; one still due from the acquisition
+    // (a module the ground station's stop never reached) must not go out.
+    if (isReplayReporting())
+        reportTimer.stop();
+    else
         scheduleReport();
     emit reportingChanged();
 }
@@ -567,6 +577,7 @@ void SimulatedModule::scheduleReport()
 void SimulatedModule::report()
 {
     lastStampMs = pendingStampMs;
+    reported = true;
     if (!settings_.replayPayload.isEmpty()) {
         send(radio.destination, moduleMessage(dataCode, ReplayEncoder::selected(settings_.replayPayload, selection)));
         scheduleReport();

@@ -52,8 +52,8 @@ public:
         // Wall-clock floor of the wait before the first compass sample: the ground station
         // ignores the module for ten seconds of its own time, which --speed does not shorten.
         int compassWaitMs = 0;
-        // Replaying a log: the Data payload it reports while being acquired. Once stopped and
-        // started again its reports are the log's, sent for it by the replay's conductor.
+        // Replaying a log: the Data payload it reports while being acquired. Told to report once
+        // more after that (the run), its reports are the log's, sent by the replay's conductor.
         QByteArray replayPayload {};
     };
 
@@ -84,7 +84,9 @@ public:
     bool isIndoor() const;
     int reportIntervalSeconds() const; // of the last timing command; 0 before one
     quint8 fieldSelection() const;     // of the last timing command
-    // Replaying, in a run: told to report after a stop, so the log speaks through it.
+    // Has sent a Data report since it was switched on.
+    bool hasReported() const;
+    // Replaying, in a run: told to report after it had reported, so the log speaks through it.
     bool isReplayReporting() const;
     // Sends a module message to the radio it reports to, as one of its own reports.
     void transmit(const QByteArray &message);
@@ -151,7 +153,8 @@ private:
 
     bool powered = false;
     bool configured = false;
-    bool stoppedOnce = false; // since switched on: the ground station has it in its table
+    bool reported = false; // since switched on
+    bool inRun = false;    // told to report after it had reported: acquired, and running
     bool indoor;
     Activity activity_ = Activity::Off;
     qint64 poweredAtMs = 0;
