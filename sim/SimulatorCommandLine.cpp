@@ -5,6 +5,7 @@
 #include <QPair>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -373,6 +374,8 @@ bool SimulatorCommandLine::readReplay()
 {
     if (parser.isSet(QStringLiteral("module")) || parser.isSet(QStringLiteral("modules")))
         return fail(QStringLiteral("--replay: the modules are the log's; no --module or --modules"));
+    if (settings_.groundElevation != std::floor(settings_.groundElevation))
+        return fail(QStringLiteral("--ground-elevation: whole metres with --replay, as the log's"));
     auto script = std::make_shared<ReplayScript>();
     QString why;
     const QString fileName = parser.value(QStringLiteral("replay"));
