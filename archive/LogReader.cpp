@@ -6,6 +6,8 @@ const QString titleLine = QStringLiteral("Ventrolla log file");
 const QString xdataMarker = QStringLiteral("<XDATA>");
 constexpr int groupWidth = 1 + logColumnCount; // "Module ID" and the twelve values
 constexpr int clockSetBackLimit = 2 * 3600;
+// A thousand modules make lines of about 80 kB.
+constexpr qint64 maxLineBytes = 1 << 20;
 
 // The thirteen headers of a module group; the wind and ground-speed ones carry the unit.
 const QString groupHeaders[groupWidth] = {
@@ -27,7 +29,7 @@ const QString columnNames[logColumnCount] = {
 
 void split(QStringView line, QVector<QStringView> &fields)
 {
-    fields.clear();
+    fields.resize(0); // keeps the capacity, unlike clear()
     qsizetype start = 0;
     for (;;) {
         const qsizetype comma = line.indexOf(QLatin1Char(','), start);
@@ -132,6 +134,10 @@ bool LogReader::next(LogEntry &entry)
                                 "stopped while writing it); dropped"));
             return false;
         }
+        if (end == LineEnd::TooLong) {
+            skip(QStringLiteral("longer than a megabyte, which no log line is; skipped"));
+            continue;
+        }
         split(line, fields);
         const int secondsOfDay = LogValues::toSecondsOfDay(fields[0]);
         if (secondsOfDay < 0) {
@@ -172,10 +178,18 @@ QVector<LogWarning> LogReader::takeWarnings()
 
 LogReader::LineEnd LogReader::readLine(QString &line)
 {
-    lineBytes = file.readLine();
+    lineBytes = file.readLine(maxLineBytes);
     if (lineBytes.isEmpty())
         return LineEnd::EndOfFile;
     ++lineNumber;
+    if (!lineBytes.endsWith('\n') && !file.atEnd()) {
+        // Longer than any line the program writes (a file without line ends, say): passed over
+        // in pieces, so it never sits in memory whole.
+        while (!lineBytes.endsWith('\n') && !file.atEnd())
+            lineBytes = file.readLine(maxLineBytes);
+        line.clear();
+        return LineEnd::TooLong;
+    }
     const bool complete = lineBytes.endsWith('\n');
     int length = lineBytes.size() - (complete ? 1 : 0);
     if (length > 0 && lineBytes[length - 1] == '\r')

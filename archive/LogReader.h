@@ -52,7 +52,7 @@ public:
     qint64 size() const { return file.size(); }
 
 private:
-    enum class LineEnd { Complete, Cut, EndOfFile };
+    enum class LineEnd { Complete, Cut, TooLong, EndOfFile };
 
     LineEnd readLine(QString &line);
     void warn(const QString &message);

@@ -176,6 +176,8 @@ void TestLogReader::badLinesAreSkippedAndNamed_data()
                                         + "12:00:02,<XDATA>,M\n" + good
                                       << "6 9 12" << QList<qint64>{5, 7, 8, 10, 11} << qint64(5);
     QTest::newRow("partial module group") << "12:00:00,a,M,1,2\n" + good << "6" << QList<qint64>{5} << qint64(1);
+    QTest::newRow("line without end") << "12:00:00," + QByteArray(3 << 20, 'x') + "\n" + good << "6"
+                                       << QList<qint64>{5} << qint64(1);
     QTest::newRow("time out of range") << "24:00:00,a\n12:60:00,a\n" + good << "7" << QList<qint64>{5, 6}
                                         << qint64(2);
     // A cell that is not a number is kept as text, read as empty, and named.
