@@ -34,16 +34,6 @@ ReplayConductor::ReplayConductor(std::shared_ptr<const ReplayScript> script, boo
         connect(module, &SimulatedModule::reportingChanged, this, &ReplayConductor::onReportingChanged);
 }
 
-bool ReplayConductor::isRunning() const
-{
-    return running;
-}
-
-int ReplayConductor::stepsSent() const
-{
-    return steps;
-}
-
 void ReplayConductor::onReportingChanged()
 {
     int acquired = 0;

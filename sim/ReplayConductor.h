@@ -27,9 +27,6 @@ public:
                     const SimulatedClock &clock, const QList<SimulatedModule *> &modules,
                     QObject *parent = nullptr);
 
-    bool isRunning() const;
-    int stepsSent() const;
-
 private:
     void onReportingChanged();
     void sendStep();

@@ -84,16 +84,6 @@ const QVector<ReplayScript::Module> &ReplayScript::modules() const
     return modules_;
 }
 
-int ReplayScript::windUnits() const
-{
-    return windUnits_;
-}
-
-int ReplayScript::dataSetCount() const
-{
-    return lines.size();
-}
-
 int ReplayScript::stepCount() const
 {
     return steps.size();

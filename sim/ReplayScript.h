@@ -13,9 +13,9 @@
 
 class ReplayEncoder;
 
-// What the simulated modules say to replay a recorded log: one module per Module ID, in order
-// of first appearance, and for each data set of the log the messages that make the ground
-// station write that very line again.
+// What the simulated modules say to replay a recorded log: one module per Module ID, in the
+// order of the data lines (the ground station's table), and for each data set of the log the
+// messages that make the ground station write that very line again.
 //
 // A data line holds every module's latest record, so a module speaks in a data set only when
 // its record there is new: it stays silent while its record is the one of the set before, and
@@ -23,8 +23,8 @@ class ReplayEncoder;
 // acquired, before the run), it sends that record during acquisition instead. XData lines are
 // sent after the Data messages of the set they precede (of the set they follow when the log
 // has a single module, whose every report is a data set of its own), so they keep their place
-// among the data lines. A set in which no record is new (the same record logged twice) is sent again by
-// the modules with the set's time.
+// among the data lines. A set in which no record is new (the same record logged twice) is
+// sent again by the modules with the set's time.
 class ReplayScript
 {
 public:
@@ -64,10 +64,8 @@ public:
     bool load(const QString &fileName, int groundElevation, QString *error, QStringList *warnings);
 
     const QVector<Module> &modules() const;
-    int windUnits() const;   // 0 knots, 1 metres per second
-    int dataSetCount() const;
-    // Steps 0 to dataSetCount() - 1 end in data set i; a last step sends the XData logged
-    // after the last data line.
+    // Step i ends in the log's data line i; a last step sends the XData logged after the
+    // last data line.
     int stepCount() const;
     const Step &step(int index) const;
     // Step 0 when it follows the last data set, for a replay that starts over.
@@ -89,7 +87,7 @@ private:
 
     QVector<Module> modules_;
     std::vector<std::unique_ptr<ReplayEncoder>> encoders;
-    int windUnits_ = 0;
+    int windUnits_ = 0; // 0 knots, 1 metres per second, as the log's header says
     QVector<Line> lines;
     // XData logged before line i (and after the last), by Module ID: a module that sends XData
     // takes its place in the table with its first Data report.
