@@ -40,6 +40,8 @@ void appendWord(QByteArray &out, qint64 value)
 QVector<qint64> around(double estimate, qint64 low, qint64 high, int reach = 2)
 {
     QVector<qint64> values;
+    if (!(estimate > double(low) - reach && estimate < double(high) + reach))
+        return values; // also keeps a huge text's estimate away from the integer's limits
     const qint64 centre = std::llround(estimate);
     for (const int step : {0, -1, 1, -2, 2}) {
         if (std::abs(step) > reach)

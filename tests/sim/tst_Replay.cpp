@@ -179,6 +179,9 @@ private slots:
         QTest::newRow("no such temperature") << 0 << 100 << bad << QByteArray()
                                              << "no module sends temperature \"22.251\"";
         bad = logged;
+        bad[5] = "1e300";
+        QTest::newRow("out of range") << 0 << 100 << bad << QByteArray() << "wind direction \"1e300\" is out of range";
+        bad = logged;
         bad[8] = "7:5";
         QTest::newRow("bad time") << 0 << 100 << bad << QByteArray() << "UTC time \"7:5\" is not hh:mm:ss";
     }
