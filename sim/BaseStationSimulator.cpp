@@ -1,6 +1,9 @@
 #include "BaseStationSimulator.h"
 
+#include "ReplayConductor.h"
+
 #include "link/ApiFrame.h"
+#include "link/ModuleMessage.h"
 
 namespace {
 
@@ -73,6 +76,8 @@ BaseStationSimulator::BaseStationSimulator(const Settings &settings, QObject *pa
         connect(module, &SimulatedModule::event, this, &BaseStationSimulator::logMessage);
         modules.append(module);
     }
+    if (settings.replay)
+        new ReplayConductor(settings.replay, settings.loop, clock_, modules, this);
 
     guardTimer.setSingleShot(true);
     connect(&guardTimer, &QTimer::timeout, this, [this] {
@@ -323,15 +328,34 @@ void BaseStationSimulator::startPowerOnSequence()
         return;
     modulesSwitchedOn = true;
     for (int i = 0; i < modules.size(); ++i) {
-        SimulatedModule *module = modules.at(i);
-        QTimer::singleShot(settings.powerOnDelayMs + i * settings.powerOnIntervalMs, module,
-                           [module] { module->setPowered(true); });
+        waitingForPower.append(false);
+        reported.append(false);
+        QTimer::singleShot(settings.powerOnDelayMs + i * settings.powerOnIntervalMs,
+                           modules.at(i), [this, i] { powerOn(i); });
     }
+}
+
+void BaseStationSimulator::powerOn(int index)
+{
+    // A replayed log names its modules in the order the ground station took them into its
+    // table, which is the order of their first reports: each waits for the one before it.
+    if (settings.replay && index > 0 && !reported.at(index - 1)) {
+        waitingForPower[index] = true;
+        return;
+    }
+    waitingForPower[index] = false;
+    modules.at(index)->setPowered(true);
 }
 
 void BaseStationSimulator::onModuleTransmitted(SimulatedModule *source, qint64 destination,
                                                const QByteArray &payload)
 {
+    const int index = modules.indexOf(source);
+    if (index < reported.size() && payload.startsWith(SimulatedModule::radioMessage(ModuleMessage::Data))) {
+        reported[index] = true;
+        if (waitingForPower.value(index + 1))
+            QTimer::singleShot(0, modules.at(index + 1), [this, index] { powerOn(index + 1); });
+    }
     // In command mode the radio holds no conversation on the air; in transparent mode the
     // ground station never listens to modules.
     if (mode_ != Mode::Api)

@@ -16,6 +16,11 @@
 #include <QRandomGenerator>
 #include <QTimer>
 
+#include <memory>
+
+class ReplayConductor;
+class ReplayScript;
+
 // The base station's radio modem on a pseudo-terminal, with its flight modules in range.
 //
 // Like the real radio it starts in transparent mode at its stored baud rate and hears nothing
@@ -58,6 +63,9 @@ public:
         double longitude = 8.5;
         Faults faults;
         QList<SimulatedModule::Settings> modules;
+        // A recorded log the modules replay, one module each of its Module IDs, in order.
+        std::shared_ptr<const ReplayScript> replay;
+        bool loop = false; // the replay starts over after the last data set
     };
 
     enum class Mode { Transparent, Command, Api };
@@ -101,6 +109,7 @@ private:
     QByteArray answerCommand(const QByteArray &command, const QByteArray &parameter);
     void handleHostFrame(const QByteArray &frameData);
     void startPowerOnSequence();
+    void powerOn(int index);
     void onModuleTransmitted(SimulatedModule *source, qint64 destination, const QByteArray &payload);
 
     QByteArray frameBytes(const QByteArray &frameData);
@@ -120,6 +129,9 @@ private:
     Parameters pending; // being edited in command mode
     Mode mode_ = Mode::Transparent;
     bool modulesSwitchedOn = false;
+    // Replaying: modules due to switch on that wait for the one before them to report.
+    QList<bool> waitingForPower;
+    QList<bool> reported; // each module has sent a Data report
 
     QElapsedTimer silence; // since the last byte heard from the host
     int guardCharacters = 0;

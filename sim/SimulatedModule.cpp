@@ -1,6 +1,7 @@
 #include "SimulatedModule.h"
 
 #include "Atmosphere.h"
+#include "ReplayEncoder.h"
 #include "SimulatedClock.h"
 
 #include <QDateTime>
@@ -241,6 +242,11 @@ SimulatedModule::SimulatedModule(const Settings &settings, const SimulatedClock 
     });
 }
 
+QByteArray SimulatedModule::radioMessage(quint8 type, const QByteArray &payload)
+{
+    return moduleMessage(type, payload);
+}
+
 const SimulatedModule::Settings &SimulatedModule::settings() const
 {
     return settings_;
@@ -281,6 +287,21 @@ quint8 SimulatedModule::fieldSelection() const
     return selection;
 }
 
+bool SimulatedModule::hasReported() const
+{
+    return reported;
+}
+
+bool SimulatedModule::isReplayReporting() const
+{
+    return !settings_.replayPayload.isEmpty() && inRun && activity_ == Activity::Reporting;
+}
+
+void SimulatedModule::transmit(const QByteArray &message)
+{
+    send(radio.destination, message);
+}
+
 qint64 SimulatedModule::destination() const
 {
     return radio.destination;
@@ -306,6 +327,8 @@ void SimulatedModule::setPowered(bool on)
     taskTimer.stop();
     task = nullptr;
     configured = false;
+    reported = false;
+    inRun = false;
     commandStep = CommandStep::Idle;
     radio = storedRadio;
     reportInterval = 0;
@@ -515,6 +538,7 @@ void SimulatedModule::stop()
     activity_ = Activity::Idle;
     emit event(QStringLiteral("%1 stopped").arg(settings_.identifier));
     reply(replyMs, {moduleMessage(calibReadyCode)});
+    emit reportingChanged();
 }
 
 void SimulatedModule::startReporting(quint8 intervalCode, quint8 fieldSelection)
@@ -526,12 +550,19 @@ void SimulatedModule::startReporting(quint8 intervalCode, quint8 fieldSelection)
     task = nullptr;
     reportInterval = seconds;
     selection = fieldSelection;
+    inRun = reported;
     activity_ = Activity::Reporting;
     emit event(QStringLiteral("%1 reports every %2 s, fields %3")
                    .arg(settings_.identifier)
                    .arg(seconds)
                    .arg(fieldSelection, 2, 16, QLatin1Char('0')));
-    scheduleReport();
+    // Replaying, the conductor sends the run's reports; one still due from the acquisition
+    // (a module the ground station's stop never reached) must not go out.
+    if (isReplayReporting())
+        reportTimer.stop();
+    else
+        scheduleReport();
+    emit reportingChanged();
 }
 
 void SimulatedModule::scheduleReport()
@@ -547,6 +578,12 @@ void SimulatedModule::scheduleReport()
 void SimulatedModule::report()
 {
     lastStampMs = pendingStampMs;
+    reported = true;
+    if (!settings_.replayPayload.isEmpty()) {
+        send(radio.destination, moduleMessage(dataCode, ReplayEncoder::selected(settings_.replayPayload, selection)));
+        scheduleReport();
+        return;
+    }
     send(radio.destination, dataMessage(lastStampMs));
     if (settings_.xdata)
         send(radio.destination, xdataMessage(lastStampMs));

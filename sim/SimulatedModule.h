@@ -52,6 +52,9 @@ public:
         // Wall-clock floor of the wait before the first compass sample: the ground station
         // ignores the module for ten seconds of its own time, which --speed does not shorten.
         int compassWaitMs = 0;
+        // Replaying a log: the Data payload it reports while being acquired. Told to report once
+        // more after that (the run), its reports are the log's, sent by the replay's conductor.
+        QByteArray replayPayload {};
     };
 
     enum class Activity {
@@ -61,6 +64,9 @@ public:
         CalibratingCompass,
         CalibratingAnemometer,
     };
+
+    // A module message on the air: '#', the type, the payload with '#' and '!' escaped.
+    static QByteArray radioMessage(quint8 type, const QByteArray &payload = QByteArray());
 
     // The radio address that every radio in range listens to.
     static constexpr qint64 broadcastAddress = 0xFFFF;
@@ -78,6 +84,12 @@ public:
     bool isIndoor() const;
     int reportIntervalSeconds() const; // of the last timing command; 0 before one
     quint8 fieldSelection() const;     // of the last timing command
+    // Has sent a Data report since it was switched on.
+    bool hasReported() const;
+    // Replaying, in a run: told to report after it had reported, so the log speaks through it.
+    bool isReplayReporting() const;
+    // Sends a module message to the radio it reports to, as one of its own reports.
+    void transmit(const QByteArray &message);
 
     // The module radio's settings.
     qint64 destination() const; // DH and DL
@@ -98,6 +110,8 @@ signals:
     void transmitted(qint64 destination, const QByteArray &payload);
     // A line for the simulator's log.
     void event(const QString &text);
+    // It began or ended its reports.
+    void reportingChanged();
 
 private:
     struct RadioSettings
@@ -139,6 +153,8 @@ private:
 
     bool powered = false;
     bool configured = false;
+    bool reported = false; // since switched on
+    bool inRun = false;    // told to report after it had reported: acquired, and running
     bool indoor;
     Activity activity_ = Activity::Off;
     qint64 poweredAtMs = 0;

@@ -1,8 +1,11 @@
 #include "SimulatorCommandLine.h"
 
+#include "ReplayScript.h"
+
 #include <QPair>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -64,9 +67,18 @@ SimulatorCommandLine::SimulatorCommandLine()
                                    "KIND:ID[:FLAG...] with flags gps, xdata, indoor, height=M, "
                                    "address=HEX (16 digits). Example: Q:TX0001:gps:height=80."),
                     QStringLiteral("module")),
+        QCommandLineOption(QStringLiteral("replay"),
+                    QStringLiteral("Replay this log of a recorded sounding: one module for each "
+                                   "of its Module IDs, each report one of its data sets and its "
+                                   "XData lines. Record it with the wind unit, GPS fields and "
+                                   "ground elevation of the original."),
+                    QStringLiteral("log")),
+        {QStringLiteral("loop"),
+         QStringLiteral("With --replay: start over from the first data set after the last.")},
         QCommandLineOption(QStringLiteral("ground-elevation"),
                     QStringLiteral("Height of the launch site above sea level, metres. "
-                                   "Default 100."),
+                                   "Default 100; with --replay, the ground elevation the log's "
+                                   "altitudes were recorded with, default 0."),
                     QStringLiteral("metres"), QStringLiteral("100")),
         QCommandLineOption(QStringLiteral("position"),
                     QStringLiteral("Launch site, degrees north and east. Default 47.25,8.5."),
@@ -144,6 +156,7 @@ SimulatorCommandLine::Outcome SimulatorCommandLine::parse(const QStringList &arg
 {
     settings_ = BaseStationSimulator::Settings();
     error.clear();
+    warnings_.clear();
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return Outcome::Error;
@@ -197,6 +210,8 @@ SimulatorCommandLine::Outcome SimulatorCommandLine::parse(const QStringList &arg
         return Outcome::Error;
     compassWaitMs = int(compassWait);
     settings_.groundElevation = groundElevation;
+    if (parser.isSet(QStringLiteral("replay")) && !parser.isSet(QStringLiteral("ground-elevation")))
+        settings_.groundElevation = 0;
     settings_.powerOnDelayMs = int(delay);
     settings_.powerOnIntervalMs = int(interval);
     settings_.speed = speed;
@@ -247,7 +262,12 @@ SimulatorCommandLine::Outcome SimulatorCommandLine::parse(const QStringList &arg
 bool SimulatorCommandLine::readModules()
 {
     const QStringList descriptions = parser.values(QStringLiteral("module"));
-    if (!descriptions.isEmpty()) {
+    if (parser.isSet(QStringLiteral("replay"))) {
+        if (!readReplay())
+            return false;
+    } else if (parser.isSet(QStringLiteral("loop"))) {
+        return fail(QStringLiteral("--loop: only with --replay"));
+    } else if (!descriptions.isEmpty()) {
         for (const QString &description : descriptions) {
             SimulatedModule::Settings module;
             if (!readModuleDescription(description, module))
@@ -348,6 +368,35 @@ bool SimulatorCommandLine::readModuleDescription(const QString &description, Sim
             return bad(QStringLiteral("unknown or bad flag %1").arg(flag));
     }
     return true;
+}
+
+bool SimulatorCommandLine::readReplay()
+{
+    if (parser.isSet(QStringLiteral("module")) || parser.isSet(QStringLiteral("modules")))
+        return fail(QStringLiteral("--replay: the modules are the log's; no --module or --modules"));
+    if (settings_.groundElevation != std::floor(settings_.groundElevation))
+        return fail(QStringLiteral("--ground-elevation: whole metres with --replay, as the log's"));
+    auto script = std::make_shared<ReplayScript>();
+    QString why;
+    const QString fileName = parser.value(QStringLiteral("replay"));
+    if (!script->load(fileName, int(settings_.groundElevation), &why, &warnings_))
+        return fail(QStringLiteral("--replay: %1").arg(why));
+    for (const ReplayScript::Module &logged : script->modules()) {
+        SimulatedModule::Settings module;
+        module.kind = logged.kind;
+        module.identifier = logged.identifier;
+        module.gps = logged.gps;
+        module.replayPayload = logged.acquisitionPayload;
+        settings_.modules.append(module);
+    }
+    settings_.replay = script;
+    settings_.loop = parser.isSet(QStringLiteral("loop"));
+    return true;
+}
+
+QStringList SimulatorCommandLine::warnings() const
+{
+    return warnings_;
 }
 
 BaseStationSimulator::Settings SimulatorCommandLine::settings() const

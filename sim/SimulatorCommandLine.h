@@ -22,15 +22,19 @@ public:
     bool isVerbose() const;
     QString helpText() const;
     QString errorText() const;
+    // Lines of a replayed log that were skipped, each naming its line.
+    QStringList warnings() const;
 
 private:
     bool fail(const QString &text);
     bool readModules();
     bool readModuleDescription(const QString &description, SimulatedModule::Settings &module);
+    bool readReplay();
 
     QCommandLineParser parser;
     BaseStationSimulator::Settings settings_;
     QString error;
+    QStringList warnings_;
     int compassWaitMs = 0;
 };
 

@@ -22,6 +22,8 @@ int main(int argc, char **argv)
     case SimulatorCommandLine::Outcome::Run:
         break;
     }
+    for (const QString &warning : commandLine.warnings())
+        std::fprintf(stderr, "ventrolla-sim: %s\n", qPrintable(warning));
 
     BaseStationSimulator simulator(commandLine.settings());
     if (commandLine.isVerbose()) {

@@ -9,11 +9,31 @@
 # demonstration instead: the recorder makes a short sounding and prints its log file and the
 # first lines of its live stream.
 #
+#   tools/run.sh --replay LOG [--ground-elevation METRES]
+# does the same on a recorded sounding instead of the invented atmosphere: the simulator's
+# modules are the log's and report its data sets one after another. METRES is the ground
+# elevation the log was recorded with (default 0: altitudes above sea level); the set-up
+# dialog comes filled in with it and with the log's wind unit.
+#
 # One line per step; the output of the package installation and of the build goes to log files,
 # named when a step fails.
 set -euo pipefail
 
 src="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+replay=""
+elevation=0
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --replay) replay="$(realpath -- "${2:?--replay needs a log file}")"; shift 2 ;;
+        --ground-elevation) elevation="${2:?--ground-elevation needs metres}"; shift 2 ;;
+        *) echo "usage: $0 [--replay LOG [--ground-elevation METRES]]" >&2; exit 2 ;;
+    esac
+done
+if [ -n "$replay" ] && [ ! -r "$replay" ]; then
+    echo "Cannot read the log $replay" >&2
+    exit 2
+fi
 build="$src/build"
 mkdir -p "$build"
 
@@ -50,8 +70,9 @@ trap cleanup EXIT
 # The simulator prints the pseudo-terminal to open on its first line. Its modules switch on one
 # after another once the base station is configured, as a crew does in the field.
 start_simulator() {
-    "$build/sim/ventrolla-sim" --modules "$1" --kinds QDP --gps --xdata --spacing 90 \
-        --ground-elevation 1000 --power-on-delay 500 --power-on-interval 1500 \
+    local modules=(--modules "$1" --kinds QDP --gps --xdata --spacing 90 --ground-elevation 1000)
+    [ -n "$replay" ] && modules=(--replay "$replay" --ground-elevation "$elevation" "${@:2}")
+    "$build/sim/ventrolla-sim" "${modules[@]}" --power-on-delay 500 --power-on-interval 1500 \
         >"$demo/sim.out" 2>"$demo/sim.log" &
     sim_pid=$!
     for _ in $(seq 100); do
@@ -60,14 +81,33 @@ start_simulator() {
     done
     port="$(head -n 1 "$demo/sim.out")"
     if [ -z "$port" ]; then
+        [ -n "$replay" ] && cat "$demo/sim.log" >&2
         echo "The simulator did not start; see $demo/sim.log" >&2
         exit 1
     fi
 }
 
+# A replayed log: its wind unit, how many modules its data lines hold at most, how many sets.
+if [ -n "$replay" ]; then
+    wind_units=0
+    grep -q 'Wind (m/s)' <(head -n 4 "$replay") && wind_units=1
+    replay_modules="$(awk -F, 'NR > 4 && $2 != "<XDATA>" { n = int((NF - 2) / 13); if (n > m) m = n }
+                              END { print m + 0 }' "$replay")"
+    replay_sets="$(awk -F, 'NR > 4 && $2 != "<XDATA>"' "$replay" | wc -l)"
+fi
+
 if [ "$windowed" = 1 ]; then
     echo "Starting the simulated base station and the window"
-    start_simulator 5
+    module_count=5
+    relative=true
+    ground=1000
+    if [ -n "$replay" ]; then
+        echo "Replaying $replay: $replay_modules modules, $replay_sets data sets"
+        module_count="$replay_modules"
+        ground="$elevation"
+        [ "$elevation" = 0 ] && relative=false
+    fi
+    start_simulator "$module_count"
     # The port, altitudes above the ground of the site, the GPS fields the simulated modules
     # send, a window wide enough for every column with the altitude graph above the table, and
     # logs kept in the demo's folder.
@@ -87,8 +127,9 @@ activeTab=2
 fitAxesAutomatically=true
 
 [SetupDialog]
-relativeAltitude=true
-groundElevation=1000
+windUnits=${wind_units:-0}
+relativeAltitude=$relative
+groundElevation=$ground
 latitude=true
 longitude=true
 course=true
@@ -98,7 +139,7 @@ CONF
 The simulated base station is on $port. In the window:
   1. Set-up: OK (altitude above the ground, GPS fields ticked).
   2. System > Acquire Modules: the port is filled in; OK. The base station is configured.
-  3. The acquisition dialog lists the modules as they switch on; Done when all five are in.
+  3. The acquisition dialog lists the modules as they switch on; Done when all $module_count are in.
   4. Log > Begin: a file name (the folder is $demo/logs); Save.
   5. System > Run: graphs and table fill with live values every two seconds.
   6. System > High Wind Alert > Set Threshold (say 15 knots), then Activate.
@@ -111,6 +152,26 @@ TEXT
 fi
 
 echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): running the headless demonstration instead"
+if [ -n "$replay" ]; then
+    # Ten times faster than recorded: a data set every 0.2 s at the recorder's 2 s interval.
+    start_simulator "$replay_modules" --speed 10
+    units=(knots mps)
+    echo "Replaying $replay on $port: ventrolla-record --port $port --modules $replay_modules --interval 2s --wind-units ${units[$wind_units]} --ground-elevation $elevation --gps latitude,longitude,course,speed"
+    "$build/app/record/ventrolla-record" --port "$port" --modules "$replay_modules" --interval 2s \
+        --wind-units "${units[$wind_units]}" --ground-elevation "$elevation" \
+        --gps latitude,longitude,course,speed --log "$demo/replay.csv" \
+        --duration $(( replay_sets / 5 + 5 )) --no-server
+    echo
+    echo "== The replay's log file ($demo/replay.csv), beside the original ($replay)"
+    # The first two columns are the computer's clock and the comment, which no module sends.
+    if diff -q <(cut -d, -f3- "$replay" | tail -n +5) <(cut -d, -f3- "$demo/replay.csv" | tail -n +5) >/dev/null; then
+        echo "Every line holds the original's values: $(( $(wc -l <"$replay") - 4 )) lines."
+    else
+        echo "The replay differs from the original (recorded with another set-up?):"
+        diff <(cut -d, -f3- "$replay" | tail -n +5) <(cut -d, -f3- "$demo/replay.csv" | tail -n +5) | head -n 10 || true
+    fi
+    exit 0
+fi
 start_simulator 3
 echo "Simulated base station on $port"
 
