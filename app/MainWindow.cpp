@@ -7,6 +7,7 @@
 #include "config/ModuleConfigWindow.h"
 #include "core/Model.h"
 #include "core/ModuleConfigSettings.h"
+#include "core/Version.h"
 #include "graph/AltitudeGraphScene.h"
 #include "graph/AxisDialog.h"
 #include "graph/DataGraphView.h"
@@ -165,7 +166,8 @@ MainWindow::~MainWindow()
 
 void MainWindow::showTitle()
 {
-    setWindowTitle(tr("Ventrolla %1.%2.%3").arg(8).arg(1).arg(6));
+    setWindowTitle(
+        tr("Ventrolla %1.%2.%3").arg(Version::major).arg(Version::minor).arg(Version::patch));
 }
 
 void MainWindow::buildGraphTabs()

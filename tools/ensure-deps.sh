@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Ventrolla needs to build, test and run, when any is missing.
+# Installs the Debian packages Ventrolla needs to build, test, package and run, when any is
+# missing; arguments name more packages to make sure of.
 # apt's output goes to a log file (VENTROLLA_DEPS_LOG, else ventrolla-deps.log in the temporary
 # folder); the terminal gets one line, and the log's path if the installation fails.
 set -euo pipefail
@@ -8,7 +9,10 @@ packages=(
     qtbase5-dev libqt5serialport5-dev qtmultimedia5-dev libqt5multimedia5-plugins
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good libeigen3-dev libbenchmark-dev
     cmake ninja-build g++ ccache xvfb xauth fonts-dejavu-core socat desktop-file-utils
+    help2man dpkg-dev file lintian appstream man-db
 )
+# A caller may ask for more (tools/package.sh --check-install: debootstrap).
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
