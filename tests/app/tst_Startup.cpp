@@ -1,5 +1,6 @@
 // The window program before and at start-up: which arguments answer on the terminal instead of
-// opening the window, and the release the window title and the About window show.
+// opening the window, and the release the window title and the About window show. What the
+// answers say, from the installed program without a display: tests/install/tst_install.sh.
 
 #include "ModalAnswer.h"
 #include "TestSupport.h"
@@ -42,22 +43,6 @@ private slots:
         QFETCH(StartupOptions::Action, action);
         // The program's own name never counts, whatever it is.
         QCOMPARE(StartupOptions::action(QStringList{"--help"} + arguments), action);
-
-        QByteArrayList bytes{"ventrolla"};
-        for (const QString &argument : arguments)
-            bytes << argument.toLocal8Bit();
-        std::vector<const char *> argv;
-        for (const QByteArray &argument : bytes)
-            argv.push_back(argument.constData());
-        QCOMPARE(StartupOptions::arguments(int(argv.size()), argv.data()),
-                 QStringList{"ventrolla"} + arguments);
-    }
-
-    void answersNameTheProgramAndRelease()
-    {
-        QCOMPARE(StartupOptions::versionText(),
-                 QStringLiteral("ventrolla (Ventrolla) %1\n").arg(QLatin1String(Version::text)));
-        QVERIFY(StartupOptions::helpText().startsWith(QStringLiteral("Usage: ventrolla [OPTION]...\n")));
     }
 
     void windowAndAboutShowTheRelease()
