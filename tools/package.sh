@@ -25,6 +25,8 @@ else
 fi
 
 build="$src/build-package"
+log="$build/package.log"
+mkdir -p "$build"
 export CCACHE_BASEDIR="$src"
 export CCACHE_NOHASHDIR=1
 step() { echo "== $*"; }
@@ -37,15 +39,15 @@ cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
       -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
       -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DVENTROLLA_WERROR=ON -DVENTROLLA_BUILD_MANUALS=ON \
-      -DVENTROLLA_BUILD_TESTS=OFF -DVENTROLLA_BUILD_BENCHMARKS=OFF >"$build.log" 2>&1 ||
-    { cat "$build.log"; exit 1; }
-cmake --build "$build" >>"$build.log" 2>&1 || { tail -n 40 "$build.log"; exit 1; }
+      -DVENTROLLA_BUILD_TESTS=OFF -DVENTROLLA_BUILD_BENCHMARKS=OFF >"$log" 2>&1 ||
+    { cat "$log"; exit 1; }
+cmake --build "$build" >>"$log" 2>&1 || { tail -n 40 "$log"; exit 1; }
 # shellcheck source=/dev/null
 . "$build/installed-tree.env"
 
 step "Package"
 rm -f "$build"/ventrolla_*.deb
-(cd "$build" && cpack -G DEB >>"$build.log" 2>&1) || { tail -n 40 "$build.log"; exit 1; }
+(cd "$build" && cpack -G DEB >>"$log" 2>&1) || { tail -n 40 "$log"; exit 1; }
 debs=("$build"/ventrolla_"$version"_*.deb)
 deb="${debs[0]}"
 [ -f "$deb" ] || { echo "cpack made no ventrolla_${version}_*.deb" >&2; exit 1; }
