@@ -2,6 +2,7 @@
 
 #include "app/AboutWindow.h"
 #include "app/AcquireDialog_DynamicAltitude.h"
+#include "app/ExportLogDialog.h"
 #include "app/ModuleTableView.h"
 #include "app/SetupDialog.h"
 #include "config/ModuleConfigWindow.h"
@@ -439,6 +440,16 @@ void MainWindow::on_action_Pause_Log_triggered(bool checked)
 void MainWindow::on_action_Stop_Logging_triggered()
 {
     logFile->stop();
+}
+
+void MainWindow::on_action_Export_Log_triggered()
+{
+    if (!exportLogDialog)
+        exportLogDialog = new ExportLogDialog(this);
+    // Not modal: the sounding goes on while a past one is exported.
+    exportLogDialog->show();
+    exportLogDialog->raise();
+    exportLogDialog->activateWindow();
 }
 
 void MainWindow::editAxis(int id)

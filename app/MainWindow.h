@@ -15,6 +15,7 @@ class AltitudeGraphScene;
 class AxisDialog;
 class DataGraphView;
 class DataTimingDialog;
+class ExportLogDialog;
 class GraphAxisModel;
 class HighWindAlertDialog;
 class HighWindAlertService;
@@ -80,6 +81,7 @@ private slots:
     void on_action_Comment_triggered();
     void on_action_Pause_Log_triggered(bool checked);
     void on_action_Stop_Logging_triggered();
+    void on_action_Export_Log_triggered();
     void on_action_Altitude_triggered();
     void on_action_Pressure_triggered();
     void on_action_Pressure_2_triggered();
@@ -118,6 +120,7 @@ private:
     AxisDialog *axisDialog = nullptr;
     QFileDialog *logFileDialog = nullptr;
     LogCommentDialog *logCommentDialog = nullptr;
+    ExportLogDialog *exportLogDialog = nullptr; // made when first asked for
     SetHighWindThresholdDialog *thresholdDialog = nullptr;
     HighWindAlertDialog *alertDialog = nullptr;
     ModuleConfigWindow *configWindow = nullptr;

@@ -9,6 +9,7 @@ packages=(
     qtbase5-dev libqt5serialport5-dev qtmultimedia5-dev libqt5multimedia5-plugins
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good libeigen3-dev libbenchmark-dev
     cmake ninja-build g++ ccache xvfb xauth fonts-dejavu-core socat desktop-file-utils
+    libnetcdf-dev netcdf-bin
     help2man dpkg-dev file lintian appstream man-db
 )
 # A caller may ask for more (tools/package.sh --check-install: debootstrap).

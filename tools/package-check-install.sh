@@ -1,9 +1,9 @@
 #!/bin/sh
 # Run by tools/package.sh --check-install inside the throwaway Debian root where the package was
 # just installed: the programs from their installed paths, a short headless sounding against the
-# simulator, and the log it wrote.
+# simulator, the log it wrote, and that log exported.
 set -eu
-for program in ventrolla ventrolla-record ventrolla-sim; do
+for program in ventrolla ventrolla-record ventrolla-export ventrolla-sim; do
     echo "\$ command -v $program"
     command -v "$program"
 done
@@ -33,4 +33,11 @@ ventrolla-record --port "$port" --modules 3 --interval 2s --gps latitude,longitu
 echo "exit status $?"
 echo "\$ cat $work/sounding.csv"
 cat "$work/sounding.csv"
-# TODO(export): add `ventrolla-export` on "$work/sounding.csv" once app/export is merged.
+echo "\$ ventrolla-export $work/sounding.csv"
+ventrolla-export "$work/sounding.csv"
+echo "\$ ventrolla-export $work/sounding.csv --netcdf $work/sounding.nc --csv $work/table.csv"
+ventrolla-export "$work/sounding.csv" --netcdf "$work/sounding.nc" --csv "$work/table.csv"
+echo "\$ head -n 4 $work/table.csv"
+head -n 4 "$work/table.csv"
+echo "\$ od -c -N 8 $work/sounding.nc   (a NetCDF-4 file is HDF5)"
+od -c -N 8 "$work/sounding.nc"

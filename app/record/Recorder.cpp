@@ -1,5 +1,6 @@
 #include "Recorder.h"
 
+#include "archive/SoundingExport.h"
 #include "core/Model.h"
 #include "core/State_Acquiring.h"
 #include "core/State_Running.h"
@@ -8,6 +9,7 @@
 #include "core/State_Stopping.h"
 #include "core/State_Unacquired.h"
 #include "core/State_Unconfigured.h"
+#include "core/Version.h"
 #include "link/FlightModule.h"
 #include "link/State_Configuring.h"
 #include "output/LogFile.h"
@@ -212,9 +214,30 @@ void Recorder::finish(int status)
     if (log && log->isOpen()) {
         log->stop();
         report(QStringLiteral("log: closed after %1 data sets").arg(dataSets));
+        if (!options.netcdfFile.isEmpty() && !exportNetCdf() && status == Success)
+            status = ExportFailed;
     }
     // Queued, so that a caller about to enter the event loop still sees it.
     QMetaObject::invokeMethod(this, [this, status] { emit finished(status); }, Qt::QueuedConnection);
+}
+
+bool Recorder::exportNetCdf()
+{
+    // The run is over: nothing waits on the event loop any more, so the export may take its time.
+    ExportSettings settings;
+    settings.logFiles = QStringList{options.logFile};
+    settings.netcdfFile = options.netcdfFile;
+    settings.source = QStringLiteral("ventrolla-record ") + QLatin1String(Version::text);
+    settings.history = QStringLiteral("ventrolla-record --log %1 --netcdf %2").arg(options.logFile, options.netcdfFile);
+    SoundingExport exporter(settings);
+    const SoundingExport::Status status =
+        exporter.run([this](const QString &warning) { report(QStringLiteral("export: warning: ") + warning); });
+    if (status != SoundingExport::Success) {
+        report(QStringLiteral("export: failed: %1").arg(exporter.errorString()));
+        return false;
+    }
+    report(QStringLiteral("export: wrote %1").arg(options.netcdfFile));
+    return true;
 }
 
 void Recorder::report(const QString &line)

@@ -28,6 +28,7 @@ public:
         NoModuleAcquired = 5,
         LogFailed = 6,
         BaseStationLost = 7,
+        ExportFailed = 8,
     };
 
     Recorder(const RecorderOptions &options, QTextStream &out, QObject *parent = nullptr);
@@ -58,6 +59,7 @@ private:
     void endAcquisition();
     void beginRun();
     void finish(int status);
+    bool exportNetCdf();
     void report(const QString &line);
 
     RecorderOptions options;

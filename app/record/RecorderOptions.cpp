@@ -94,6 +94,8 @@ bool RecorderOptions::parse(const QStringList &arguments, QString &error)
         {QStringLiteral("acquire-time"), QStringLiteral("End acquisition after this many seconds at the latest (default 60)."),
          QStringLiteral("SECONDS"), QStringLiteral("60")},
         {QStringLiteral("log"), QStringLiteral("Write the log file there."), QStringLiteral("FILE")},
+        {QStringLiteral("netcdf"), QStringLiteral("When the run ends, export the log to this NetCDF file (needs --log)."),
+         QStringLiteral("FILE")},
         {QStringLiteral("comment"), QStringLiteral("A comment repeated on every data line of the log."),
          QStringLiteral("TEXT")},
         {QStringLiteral("duration"), QStringLiteral("Run that long, then stop (default: until SIGINT or SIGTERM)."),
@@ -167,6 +169,11 @@ bool RecorderOptions::parse(const QStringList &arguments, QString &error)
         return false;
 
     logFile = parser.value(QStringLiteral("log"));
+    netcdfFile = parser.value(QStringLiteral("netcdf"));
+    if (!netcdfFile.isEmpty() && logFile.isEmpty()) {
+        error = QStringLiteral("--netcdf needs --log.");
+        return false;
+    }
     comment = parser.value(QStringLiteral("comment"));
     server = !parser.isSet(QStringLiteral("no-server"));
     return true;

@@ -18,6 +18,7 @@ struct RecorderOptions
     int moduleTarget = 0; // end acquisition once this many modules are in the table; 0: no target
     int acquireSeconds = 60;
     QString logFile;
+    QString netcdfFile; // the log exported there when the run ends
     QString comment;
     int durationSeconds = 0; // 0: until SIGINT or SIGTERM
     bool server = true;

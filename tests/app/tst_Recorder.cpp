@@ -2,8 +2,10 @@
 // pseudo-terminal, its log file on disk and its live stream read through the local socket; and
 // how it reads its interval option.
 
+#include "NetCdfFile.h"
 #include "RecorderOptions.h"
 #include "TestSupport.h"
+#include "archive/LogReader.h"
 
 #include <QLocalSocket>
 #include <QProcess>
@@ -233,6 +235,67 @@ private slots:
             QVERIFY2(!run->reported(QStringLiteral("data set")), qPrintable(run->output));
         }
         QVERIFY(!QFile::exists(slowFailures[2].first->logPath()));
+    }
+
+    // A sounding of three modules with GPS, XData and a comment, exported to NetCDF when the run
+    // ends: read back through the library, every cell is the log's text, every empty cell fill.
+    void soundingExportedToNetCdf()
+    {
+        Run *run = newRun();
+        QVERIFY(run->startSim(3, {"--gps", "--xdata"}));
+        const QString nc = run->dir + QStringLiteral("/sounding.nc");
+        run->startRecorder(3, {"--gps", "latitude,longitude,course,speed", "--comment", "launch", "--duration", "2",
+                               "--no-server", "--netcdf", nc});
+        QVERIFY2(run->exitStatus(30000) == 0, run->output.constData());
+        QVERIFY2(run->reported("export: wrote " + nc), run->output.constData());
+
+        NetCdfFile file(nc);
+        QVERIFY(file.ok);
+        const size_t modules = file.dimension("module");
+        const QStringList ids = file.strings("module_id");
+        const std::pair<const char *, LogColumn> columns[] = {
+            {"altitude", LogColumn::Altitude}, {"air_pressure", LogColumn::Pressure},
+            {"air_temperature", LogColumn::Temperature}, {"relative_humidity", LogColumn::Humidity},
+            {"wind_from_direction", LogColumn::WindDirection}, {"supply_voltage", LogColumn::Supply},
+            {"module_latitude", LogColumn::Latitude}, {"module_longitude", LogColumn::Longitude},
+            {"course", LogColumn::Course}, {"module_utc_time", LogColumn::UtcTime}};
+        std::vector<std::vector<double>> stored;
+        for (const auto &column : columns)
+            stored.push_back(file.doubles(column.first));
+        const std::vector<double> wind = file.doubles("wind_speed");
+
+        LogReader reader(run->logPath());
+        QVERIFY(reader.open());
+        LogEntry entry;
+        size_t profile = 0;
+        int xdata = 0;
+        while (reader.next(entry)) {
+            if (!entry.isData()) {
+                ++xdata;
+                continue;
+            }
+            QCOMPARE(entry.comment, QStringLiteral("launch"));
+            for (const LogModuleGroup &group : entry.modules) {
+                // Module columns go in order of first appearance; the table's rows in order of
+                // acquisition.
+                const int m = ids.indexOf(group.moduleId);
+                QVERIFY2(m >= 0, qPrintable(group.moduleId));
+                for (size_t c = 0; c < std::size(columns); ++c) {
+                    const double value = stored[c].at(profile * modules + size_t(m));
+                    const double logged = group.value(columns[c].second);
+                    QVERIFY2(std::isnan(logged) ? NetCdfFile::isFill(value)
+                                                : std::abs(value - logged) <= 1e-6 * std::max(1.0, std::abs(logged)),
+                             qPrintable(QStringLiteral("%1 %2: %3").arg(columns[c].first, group.text(columns[c].second)).arg(value)));
+                }
+                QVERIFY(std::abs(wind.at(profile * modules + size_t(m)) * 1.94384449 - group.value(LogColumn::WindSpeed)) < 1e-4);
+            }
+            ++profile;
+        }
+        QCOMPARE(reader.warningCount(), qint64(0));
+        QVERIFY2(profile >= 3 && profile == file.dimension("profile"), run->output.constData());
+        QCOMPARE(ids.size(), 3);
+        QVERIFY(xdata > 0);
+        QCOMPARE(file.dimension("xdata"), size_t(xdata));
     }
 
     // The interval as a person says it, and the bare index the modules know (0: refused).
