@@ -1,5 +1,6 @@
 #include "app/AboutWindow.h"
 
+#include "core/Version.h"
 #include "ui_AboutWindow.h"
 
 #include <QPixmap>
@@ -25,7 +26,11 @@ AboutWindow::~AboutWindow() = default;
 
 void AboutWindow::showVersion()
 {
-    ui->versionLabel->setText(tr("Version %1.%2.%3.%4").arg(8).arg(1).arg(6).arg(1));
+    ui->versionLabel->setText(tr("Version %1.%2.%3.%4")
+                                 .arg(Version::major)
+                                 .arg(Version::minor)
+                                 .arg(Version::patch)
+                                 .arg(Version::build));
 }
 
 void AboutWindow::changeEvent(QEvent *event)

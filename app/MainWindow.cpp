@@ -10,6 +10,7 @@
 #include "core/ModuleConfigSettings.h"
 #include "core/SoundingHistory.h"
 #include "core/SoundingHistoryFeed.h"
+#include "core/Version.h"
 #include "graph/AltitudeGraphScene.h"
 #include "graph/AxisDialog.h"
 #include "graph/AxisFitter.h"
@@ -200,7 +201,8 @@ MainWindow::~MainWindow()
 
 void MainWindow::showTitle()
 {
-    setWindowTitle(tr("Ventrolla %1.%2.%3").arg(8).arg(1).arg(6));
+    setWindowTitle(
+        tr("Ventrolla %1.%2.%3").arg(Version::major).arg(Version::minor).arg(Version::patch));
 }
 
 void MainWindow::buildGraphTabs()

@@ -35,6 +35,7 @@ SimulatorCommandLine::SimulatorCommandLine()
         "guard time of silence; once the ground station has put it into API mode the modules\n"
         "are switched on one after another."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         QCommandLineOption(QStringLiteral("baud"),
                     QStringLiteral("Stored baud rate the radio starts with: 9600, 57600 or 115200 "
@@ -163,6 +164,8 @@ SimulatorCommandLine::Outcome SimulatorCommandLine::parse(const QStringList &arg
     }
     if (parser.isSet(QStringLiteral("help")))
         return Outcome::Help;
+    if (parser.isSet(QStringLiteral("version")))
+        return Outcome::Version;
     if (!parser.positionalArguments().isEmpty()) {
         error = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
         return Outcome::Error;

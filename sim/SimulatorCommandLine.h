@@ -11,7 +11,7 @@
 class SimulatorCommandLine
 {
 public:
-    enum class Outcome { Run, Help, Error };
+    enum class Outcome { Run, Help, Version, Error };
 
     SimulatorCommandLine();
 

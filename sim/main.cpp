@@ -1,5 +1,6 @@
 #include "BaseStationSimulator.h"
 #include "SimulatorCommandLine.h"
+#include "core/Version.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -15,6 +16,9 @@ int main(int argc, char **argv)
     switch (commandLine.parse(QCoreApplication::arguments())) {
     case SimulatorCommandLine::Outcome::Help:
         std::fputs(qPrintable(commandLine.helpText()), stdout);
+        return 0;
+    case SimulatorCommandLine::Outcome::Version:
+        std::printf("ventrolla-sim (Ventrolla) %s\n", Version::text);
         return 0;
     case SimulatorCommandLine::Outcome::Error:
         std::fprintf(stderr, "ventrolla-sim: %s\n", qPrintable(commandLine.errorText()));

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Ventrolla needs to build, test and run, when any is missing.
+# Installs the Debian packages Ventrolla needs to build, test, package and run, when any is
+# missing; arguments name more packages to make sure of.
 # apt's output goes to a log file (VENTROLLA_DEPS_LOG, else ventrolla-deps.log in the temporary
 # folder); the terminal gets one line, and the log's path if the installation fails.
 set -euo pipefail
@@ -10,7 +11,10 @@ packages=(
     cmake ninja-build g++ ccache xvfb xauth fonts-dejavu-core socat desktop-file-utils
     libnetcdf-dev netcdf-bin
     libmosquitto-dev mosquitto openssl
+    help2man dpkg-dev file lintian appstream man-db
 )
+# A caller may ask for more (tools/package.sh --check-install: debootstrap).
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

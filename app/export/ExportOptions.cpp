@@ -1,9 +1,13 @@
 #include "ExportOptions.h"
 
+#include "core/Version.h"
+
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -76,8 +80,11 @@ bool ExportOptions::parse(const QStringList &arguments, QString &error)
     }
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+    if (parser.isSet(QStringLiteral("version"))) {
+        // Program, package, version: the form manual pages and packaging tools read.
+        std::printf("ventrolla-export (Ventrolla) %s\n", Version::text);
+        std::exit(0);
+    }
 
     settings.logFiles = parser.positionalArguments();
     if (settings.logFiles.isEmpty()) {

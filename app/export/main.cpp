@@ -1,4 +1,5 @@
 #include "ExportOptions.h"
+#include "core/Version.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -7,7 +8,6 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ventrolla-export"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VENTROLLA_VERSION));
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -17,7 +17,7 @@ int main(int argc, char **argv)
         err << "ventrolla-export: " << error << "\nTry 'ventrolla-export --help'.\n";
         return SoundingExport::BadUsage;
     }
-    options.settings.source = QStringLiteral("ventrolla-export " VENTROLLA_VERSION);
+    options.settings.source = QStringLiteral("ventrolla-export ") + QLatin1String(Version::text);
 
     // A file of garbage would warn once a line; the first ones tell what is wrong.
     constexpr int warningsShown = 100;

@@ -9,6 +9,7 @@
 #include "core/State_Stopping.h"
 #include "core/State_Unacquired.h"
 #include "core/State_Unconfigured.h"
+#include "core/Version.h"
 #include "link/FlightModule.h"
 #include "link/State_Configuring.h"
 #include "output/BrokerOutput.h"
@@ -257,7 +258,7 @@ bool Recorder::exportNetCdf()
     ExportSettings settings;
     settings.logFiles = QStringList{options.logFile};
     settings.netcdfFile = options.netcdfFile;
-    settings.source = QStringLiteral("ventrolla-record " VENTROLLA_VERSION);
+    settings.source = QStringLiteral("ventrolla-record ") + QLatin1String(Version::text);
     settings.history = QStringLiteral("ventrolla-record --log %1 --netcdf %2").arg(options.logFile, options.netcdfFile);
     SoundingExport exporter(settings);
     const SoundingExport::Status status =

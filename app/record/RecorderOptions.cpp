@@ -1,7 +1,12 @@
 #include "RecorderOptions.h"
 
+#include "core/Version.h"
+
 #include <QCommandLineParser>
 #include <QFile>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -125,8 +130,11 @@ bool RecorderOptions::parse(const QStringList &arguments, QString &error)
     }
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+    if (parser.isSet(QStringLiteral("version"))) {
+        // Program, package, version: the form manual pages and packaging tools read.
+        std::printf("ventrolla-record (Ventrolla) %s\n", Version::text);
+        std::exit(0);
+    }
     if (!parser.positionalArguments().isEmpty()) {
         error = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
         return false;

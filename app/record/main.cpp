@@ -12,7 +12,6 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Corvanel"));
     QCoreApplication::setApplicationName(QStringLiteral("Ventrolla"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VENTROLLA_VERSION));
 
     QTextStream err(stderr);
     RecorderOptions options;
