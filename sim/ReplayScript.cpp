@@ -175,11 +175,11 @@ bool ReplayScript::addXData(const LogEntry &entry, QString *warning)
 void ReplayScript::buildSteps(int groundElevation)
 {
     xdataBefore.resize(lines.size() + 1);
-    QVector<QVector<Message>> xdata;
+    std::vector<std::vector<Message>> xdata;
     for (const auto &logged : qAsConst(xdataBefore)) {
-        xdata.append(QVector<Message>());
+        xdata.emplace_back();
         for (const auto &[identifier, payload] : logged)
-            xdata.last().append({moduleIndex(identifier, nullptr, groundElevation), payload});
+            xdata.back().push_back({moduleIndex(identifier, nullptr, groundElevation), payload});
     }
     for (Module &module : modules_) {
         if (module.acquisitionPayload.isEmpty())
@@ -188,17 +188,17 @@ void ReplayScript::buildSteps(int groundElevation)
     // Alone, a module makes a data line with each Data report, before its XData comes: the
     // XData logged after a line belongs to that line's report.
     if (modules_.size() == 1) {
-        xdata[1] = xdata[0] + xdata[1];
-        xdata.removeFirst();
-        xdata.append(QVector<Message>());
+        xdata[1].insert(xdata[1].begin(), xdata[0].begin(), xdata[0].end());
+        xdata.erase(xdata.begin());
+        xdata.emplace_back();
     }
     steps.clear();
     for (int i = 0; i < lines.size(); ++i) {
         steps.append(dataStep(i, i - 1, true));
-        steps.last().xdata = xdata[i];
+        steps.last().xdata = xdata[std::size_t(i)];
     }
     steps.append(Step());
-    steps.last().xdata = xdata[lines.size()];
+    steps.last().xdata = xdata[std::size_t(lines.size())];
     loopStep_ = dataStep(0, lines.size() - 1, false);
     loopStep_.xdata = xdata[0];
 
@@ -206,12 +206,12 @@ void ReplayScript::buildSteps(int groundElevation)
         return; // every report is a set of its own
     int lastTime = -1;
     for (Step &step : steps) {
-        if (step.data.isEmpty())
+        if (step.data.empty())
             continue;
-        step.afterClosedSet = step.data.first().time == lastTime;
-        lastTime = step.data.last().time;
+        step.afterClosedSet = step.data.front().time == lastTime;
+        lastTime = step.data.back().time;
     }
-    loopStep_.afterClosedSet = loopStep_.data.first().time == lastTime;
+    loopStep_.afterClosedSet = loopStep_.data.front().time == lastTime;
 }
 
 ReplayScript::Step ReplayScript::dataStep(int index, int previous, bool first) const
@@ -233,12 +233,12 @@ ReplayScript::Step ReplayScript::dataStep(int index, int previous, bool first) c
         else if (first && keys[g] != newest)
             isNew = line.payloads[g] != modules_[m].acquisitionPayload; // its acquisition record
         if (isNew)
-            step.data.append({m, line.payloads[g], keys[g] % secondsPerDay});
+            step.data.push_back({m, line.payloads[g], keys[g] % secondsPerDay});
     }
-    if (step.data.isEmpty()) {
+    if (step.data.empty()) {
         for (int g = 0; g < line.modules.size(); ++g) {
             if (keys[g] == newest)
-                step.data.append({line.modules[g], line.payloads[g], keys[g] % secondsPerDay});
+                step.data.push_back({line.modules[g], line.payloads[g], keys[g] % secondsPerDay});
         }
     }
     return step;

@@ -47,8 +47,8 @@ public:
     // in the log's order.
     struct Step
     {
-        QVector<Message> data;
-        QVector<Message> xdata;
+        std::vector<Message> data;
+        std::vector<Message> xdata;
         // Its first Data message carries the time of the last one before it: the ground station
         // must have closed that set by its own timer first, as it did in the recording.
         bool afterClosedSet = false;
