@@ -64,7 +64,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "the package's version is not $version"
 # shlibdeps: the toolkit's libraries the binaries link, with their versions.
 for library in libc6 libstdc++6 libqt5core5a libqt5widgets5 libqt5serialport5 libqt5multimedia5 \
-               libqt5network5 libnetcdf19; do
+               libqt5network5 libqt5svg5 libnetcdf19 libmosquitto1; do
     grep -Fq ", $library (>= " <<<", $(field Depends)" || fail "Depends lacks $library (shlibdeps)"
 done
 field Recommends | grep -q 'gstreamer1.0-plugins-good' ||
