@@ -22,6 +22,8 @@
 #include "core/State_Unconfigured.h"
 #include "graph/HistoryWindow.h"
 #include "graph/AxisFitter.h"
+#include "graph/DataGraphScene.h"
+#include "graph/DataMarker.h"
 #include "graph/GraphAxisModel.h"
 #include "link/State_Configuring.h"
 #include "link/FlightModule.h"
@@ -341,7 +343,8 @@ private slots:
             model->moduleList().refreshRecords();
             model->refreshTable();
         };
-        window->findChild<QTabWidget *>(QStringLiteral("graphTabs"))->setCurrentIndex(2);
+        auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("graphTabs"));
+        tabs->setCurrentIndex(2);
         model->states().running->enter();
 
         automatic->trigger();
@@ -358,6 +361,19 @@ private slots:
         QCOMPARE(axisText(-1), QStringLiteral("0,2500"));
         action(*window, "actionFit_Axes_to_Data")->trigger();
         QCOMPARE(axisText(-1) + ' ' + axisText(3), QStringLiteral("0,500 5,30"));
+
+        // The altitude graph, out of sight while a module climbs and the module graph's fit moves
+        // the temperature axis, draws the climb once its tab is shown again.
+        tabs->setCurrentIndex(0);
+        now = 2000;
+        climb(450);
+        QMetaObject::invokeMethod(fitter, "fitHeld");
+        tabs->setCurrentIndex(2);
+        const auto *altitude = static_cast<DataGraphScene *>(static_cast<QGraphicsView *>(tabs->widget(2))->scene());
+        const DataMarker *marker = altitude->markers(3)[1];
+        QCOMPARE(marker->dataPoint().y(), 450.0);
+        const QPointF unit = altitude->transformOfColumn(3).map(marker->dataPoint());
+        QCOMPARE(marker->pos(), QPointF(unit.x() * altitude->plotWidth(), unit.y() * altitude->plotHeight()));
 
         window.reset();
         QVERIFY(QSettings().value(QStringLiteral("MainWindow/fitAxesAutomatically")).toBool());
