@@ -369,9 +369,9 @@ private slots:
         }
     }
 
-    // A graph out of sight leaves its items as they are while modules report, climb past each
-    // other, are renamed or added and axes change; shown again, it draws what a graph shown all
-    // along draws.
+    // A graph out of sight draws a module added, then leaves its items as they are while modules
+    // report, climb past each other and are renamed and axes change; shown again, it draws what a
+    // graph shown all along draws.
     void hiddenGraphCatchesUpWhenShown()
     {
         const QStringList modules = {"A;300;840;10;50;0;5", "B;100;860;12;50;0;5", "C;200;870;11;50;0;5"};
@@ -379,6 +379,7 @@ private slots:
             Rig rig(graph, modules);
             std::unique_ptr<DataGraphScene> hidden(rig.newScene(graph));
             hidden->setShown(false);
+            addModule(rig.model, QStringLiteral("D;250;855;0;50;90;20"));
             const QString before = drawn(*hidden);
 
             ModuleBytes::DataFields d;
@@ -396,7 +397,6 @@ private slots:
             rig.axes.setAxis(3, temperature);
             QCOMPARE(drawn(*hidden), before);
 
-            addModule(rig.model, QStringLiteral("D;250;855;0;50;90;20"));
             hidden->setShown(true);
             QVERIFY(hidden->isShown());
             QCOMPARE(drawn(*hidden), drawn(*rig.scene));
