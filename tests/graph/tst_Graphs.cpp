@@ -48,14 +48,9 @@ struct Rig
     {
         for (const QString &module : modules)
             addModule(model, module);
-        scene.reset(newScene(graph));
-    }
-
-    DataGraphScene *newScene(Graph graph)
-    {
-        return graph == ModuleGraph     ? static_cast<DataGraphScene *>(new ModuleGraphScene(&model, &axes))
-               : graph == PressureGraph ? static_cast<DataGraphScene *>(new PressureGraphScene(&model, &axes))
-                                        : new AltitudeGraphScene(&model, &axes);
+        scene.reset(graph == ModuleGraph     ? static_cast<DataGraphScene *>(new ModuleGraphScene(&model, &axes))
+                    : graph == PressureGraph ? static_cast<DataGraphScene *>(new PressureGraphScene(&model, &axes))
+                                             : new AltitudeGraphScene(&model, &axes));
     }
 
     template<typename T> QList<T *> items(std::function<bool(T *)> keep = nullptr) const
@@ -122,34 +117,6 @@ QString joinedRows(const DataGraphScene &scene, int column)
     }
     pairs.sort();
     return pairs.join(QLatin1Char(' '));
-}
-
-// Everything the scene draws, one item a line: markers, lines and barbs by column and row with
-// their place and visibility, then the texts.
-QString drawn(const DataGraphScene &scene)
-{
-    QStringList lines;
-    const auto shown = [](const QGraphicsItem *item) { return item->isVisible() ? " shown" : " hidden"; };
-    for (int column = 0; column < DataGraphScene::columnCount; ++column) {
-        for (int row = 0; row < scene.markers(column).size(); ++row) {
-            const DataMarker *marker = scene.markers(column)[row];
-            const QLineF line = scene.lines(column)[row]->line();
-            lines << QStringLiteral("%1/%2 marker %3,%4%5 line %6,%7 %8,%9%10")
-                         .arg(column).arg(row).arg(marker->x()).arg(marker->y()).arg(shown(marker))
-                         .arg(line.x1()).arg(line.y1()).arg(line.x2()).arg(line.y2())
-                         .arg(shown(scene.lines(column)[row]));
-        }
-    }
-    for (const WindBarb *barb : scene.windBarbs())
-        lines << QStringLiteral("barb %1 %2 %3,%4%5").arg(barb->speed()).arg(barb->direction())
-                     .arg(barb->x()).arg(barb->y()).arg(shown(barb));
-    QStringList texts;
-    for (const QGraphicsItem *item : scene.items()) {
-        if (const auto *text = qgraphicsitem_cast<const QGraphicsSimpleTextItem *>(item))
-            texts << QStringLiteral("%1 %2,%3").arg(text->text()).arg(text->x()).arg(text->y());
-    }
-    texts.sort();
-    return (lines + texts).join(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -366,40 +333,6 @@ private slots:
             rig.model.moduleList().refreshRecords();
             rig.model.refreshTable();
             QCOMPARE(joinedRows(*rig.scene, 3), QString(afterClimb));
-        }
-    }
-
-    // A graph out of sight draws a module added, then leaves its items as they are while modules
-    // report, climb past each other and are renamed and axes change; shown again, it draws what a
-    // graph shown all along draws.
-    void hiddenGraphCatchesUpWhenShown()
-    {
-        const QStringList modules = {"A;300;840;10;50;0;5", "B;100;860;12;50;0;5", "C;200;870;11;50;0;5"};
-        for (const Graph graph : {AltitudeGraph, PressureGraph, ModuleGraph}) {
-            Rig rig(graph, modules);
-            std::unique_ptr<DataGraphScene> hidden(rig.newScene(graph));
-            hidden->setShown(false);
-            addModule(rig.model, QStringLiteral("D;250;855;0;50;90;20"));
-            const QString before = drawn(*hidden);
-
-            ModuleBytes::DataFields d;
-            d.flags = 0xE4;
-            d.altitude = 400;
-            d.pressure = 8300;
-            d.temperature = 2933;
-            d.windSpeed = 150;
-            rig.model.moduleList().module(1)->processPayload(ModuleBytes::data(d));
-            rig.model.moduleList().module(2)->processPayload(ModuleBytes::hello('P', "TX9"));
-            rig.model.moduleList().refreshRecords();
-            rig.model.refreshTable();
-            GraphAxis temperature = rig.axes.axis(3);
-            temperature.setRange(-40, 40);
-            rig.axes.setAxis(3, temperature);
-            QCOMPARE(drawn(*hidden), before);
-
-            hidden->setShown(true);
-            QVERIFY(hidden->isShown());
-            QCOMPARE(drawn(*hidden), drawn(*rig.scene));
         }
     }
 
