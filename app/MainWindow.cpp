@@ -571,6 +571,10 @@ void MainWindow::graphTabChanged(int index)
                                  GraphAxisModel::IndependentAltitude};
     if (index >= 0 && index < int(std::size(graphs)))
         axisFitter->setGraph(graphs[index]);
+    // Graphs out of sight do no work for each data set; they catch up when their tab is shown.
+    DataGraphScene *const scenes[] = {moduleScene, pressureScene, altitudeScene};
+    for (int tab = 0; tab < int(std::size(scenes)); ++tab)
+        scenes[tab]->setShown(tab == index);
 }
 
 void MainWindow::on_actionSet_Threshold_High_Wind_triggered()

@@ -104,6 +104,23 @@ const QList<WindBarb *> &DataGraphScene::windBarbs() const
     return windBarbs_;
 }
 
+bool DataGraphScene::isShown() const
+{
+    return shown_;
+}
+
+void DataGraphScene::setShown(bool shown)
+{
+    if (shown == shown_)
+        return;
+    shown_ = shown;
+    if (!shown)
+        return;
+    if (axesChangedUnseen)
+        axesChanged();
+    redrawChangedRows(0, itemRowCount() - 1);
+}
+
 // ---- construction ----
 
 void DataGraphScene::setUp()
@@ -205,6 +222,12 @@ void DataGraphScene::dataChanged(const QModelIndex &topLeft, const QModelIndex &
     // From the model the cache has read the change already; called otherwise, it reads now.
     if (sender() != model)
         cache->refresh(first, last);
+    if (shown_)
+        redrawChangedRows(first, last);
+}
+
+void DataGraphScene::redrawChangedRows(int first, int last)
+{
     for (int row = first; row <= last; ++row) {
         if (drawnRevisions[row] == cache->revision(row))
             continue;
@@ -291,6 +314,9 @@ void DataGraphScene::rowsRemoved(const QModelIndex &, int, int)
 
 void DataGraphScene::axesChanged()
 {
+    axesChangedUnseen = !shown_;
+    if (!shown_)
+        return;
     computeColumnTransforms();
     rebuildGridAndLabels();
 }

@@ -33,6 +33,9 @@ class WindBarb;
 //
 // Each row is redrawn only when its cells changed (GraphDataCache); a cell without a value is
 // drawn nowhere: no marker, no line to or from it, and no wind barb for a row without wind.
+//
+// A graph out of sight (its tab not shown) leaves its items as they are when data or axes
+// change: shown again, it redraws the rows whose revision moved meanwhile.
 class DataGraphScene : public QGraphicsScene
 {
     Q_OBJECT
@@ -51,6 +54,9 @@ public:
     const QList<DataMarker *> &markers(int column) const;
     const QList<DataLine *> &lines(int column) const;
     const QList<WindBarb *> &windBarbs() const;
+    // Shown by default.
+    bool isShown() const;
+    void setShown(bool shown);
 
 public slots:
     void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight);
@@ -99,6 +105,7 @@ private:
         bool plotted = false;
     };
 
+    void redrawChangedRows(int first, int last);
     void setRowData(int row);
     void setLineData(int column, int row);
     // Lines join each row to the one just below it by independent value: a profile runs from
@@ -134,6 +141,8 @@ private:
     GraphDataCache *cache;
     QVector<quint64> drawnRevisions; // per row, the cache revision its items show
     quint64 drawnIdentifierRevision = 0;
+    bool shown_ = true;
+    bool axesChangedUnseen = false; // while not shown
     QVector<int> rowBelow; // per row, the row its lines come from; -1 for none
     QVector<int> rowAbove; // per row, the row whose lines come from it; -1 for none
 

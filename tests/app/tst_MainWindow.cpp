@@ -22,6 +22,8 @@
 #include "core/State_Unconfigured.h"
 #include "graph/HistoryWindow.h"
 #include "graph/AxisFitter.h"
+#include "graph/DataGraphScene.h"
+#include "graph/DataMarker.h"
 #include "graph/GraphAxisModel.h"
 #include "link/State_Configuring.h"
 #include "link/FlightModule.h"
@@ -341,7 +343,8 @@ private slots:
             model->moduleList().refreshRecords();
             model->refreshTable();
         };
-        window->findChild<QTabWidget *>(QStringLiteral("graphTabs"))->setCurrentIndex(2);
+        auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("graphTabs"));
+        tabs->setCurrentIndex(2);
         model->states().running->enter();
 
         automatic->trigger();
@@ -358,6 +361,17 @@ private slots:
         QCOMPARE(axisText(-1), QStringLiteral("0,2500"));
         action(*window, "actionFit_Axes_to_Data")->trigger();
         QCOMPARE(axisText(-1) + ' ' + axisText(3), QStringLiteral("0,500 5,30"));
+
+        // Out of sight while a module climbs and its axis changes, the altitude graph draws both
+        // once its tab is shown again.
+        tabs->setCurrentIndex(0);
+        climb(450);
+        GraphAxis altitude = axes->axis(-1);
+        altitude.setRange(0, 900);
+        axes->setAxis(-1, altitude);
+        tabs->setCurrentIndex(2);
+        const auto *graph = static_cast<DataGraphScene *>(static_cast<QGraphicsView *>(tabs->widget(2))->scene());
+        QCOMPARE(graph->markers(3)[1]->pos().y(), 0.5 * graph->plotHeight());
 
         window.reset();
         QVERIFY(QSettings().value(QStringLiteral("MainWindow/fitAxesAutomatically")).toBool());
