@@ -1,6 +1,8 @@
 #ifndef VENTROLLA_ARCHIVE_LOGENTRY_H
 #define VENTROLLA_ARCHIVE_LOGENTRY_H
 
+#include "link/FlightModule.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -93,7 +95,7 @@ struct LogWarning
 namespace LogValues {
 
 constexpr double missing = std::numeric_limits<double>::quiet_NaN();
-constexpr double knotsPerMetrePerSecond = 1.94384449;
+constexpr double knotsPerMetrePerSecond = FlightModule::knotsPerMetrePerSecond;
 
 // Reads a cell's text as a number the way the log writes them (optional sign, digits, optional
 // decimals); NaN for an empty text or one that is not a number.

@@ -2,12 +2,13 @@
 
 #include "Model.h"
 #include "SoundingHistory.h"
+#include "link/FlightModule.h"
 
 #include <limits>
 
 namespace {
 
-constexpr double metresPerSecondPerKnot = 1852.0 / 3600.0;
+constexpr double metresPerSecondPerKnot = 1.0 / FlightModule::knotsPerMetrePerSecond;
 
 enum Column { ModuleId = 0, Altitude, Pressure, Temperature, Humidity, WindDirection, WindSpeed,
               UtcTime = 8 };

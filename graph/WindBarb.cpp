@@ -1,13 +1,14 @@
 #include "graph/WindBarb.h"
 
+#include "link/FlightModule.h"
+
 #include <QBrush>
 #include <QPen>
 #include <QTransform>
 
 namespace {
 
-// The factor the flight modules' records use between the two wind units.
-constexpr double knotsPerMetrePerSecond = 1.94384449;
+constexpr double knotsPerMetrePerSecond = FlightModule::knotsPerMetrePerSecond;
 
 constexpr double staffTip = 90.0;
 

@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr double knotsPerMetrePerSecond = 1.94384449;
 constexpr int savedRecordFieldCount = 19;
 
 // QString::arg(value, 0, 'f', decimals) without its locale machinery: arg rounds the double's

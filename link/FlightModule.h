@@ -34,6 +34,9 @@ public:
         ColumnCount = 14
     };
 
+    // The factor between the two wind units of the records; every conversion of a speed uses it.
+    static constexpr double knotsPerMetrePerSecond = 1.94384449;
+
     static constexpr quint8 indoorOnCode = 155;
     static constexpr quint8 indoorOffCode = 156;
 

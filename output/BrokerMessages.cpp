@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr double metresPerSecondPerKnot = 1852.0 / 3600.0;
-
 struct Value
 {
     const char *name;
@@ -92,7 +90,7 @@ void appendNumber(QByteArray &out, const QString &text, bool knots)
         return;
     }
     if (knots)
-        out += QByteArray::number(value * metresPerSecondPerKnot, 'f', 3);
+        out += QByteArray::number(value / FlightModule::knotsPerMetrePerSecond, 'f', 3);
     else
         out += QByteArray::number(value, 'g', 15);
 }

@@ -1,6 +1,7 @@
 #include "ReplayEncoder.h"
 
 #include "SimulatedModule.h"
+#include "link/FlightModule.h"
 #include "link/ModuleMessage.h"
 
 #include <QVector>
@@ -10,7 +11,7 @@
 
 namespace {
 
-constexpr double knotsPerMetrePerSecond = 1.94384449;
+constexpr double knotsPerMetrePerSecond = FlightModule::knotsPerMetrePerSecond;
 constexpr int helloTextLength = 12;
 
 // Optional groups of a Data message by bit of the contents flags, from bit 7 down: hours,

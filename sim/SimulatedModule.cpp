@@ -3,6 +3,7 @@
 #include "Atmosphere.h"
 #include "ReplayEncoder.h"
 #include "SimulatedClock.h"
+#include "link/FlightModule.h"
 
 #include <QDateTime>
 #include <QtMath>
@@ -72,7 +73,7 @@ constexpr double matrixTolerance = 0.01;
 
 constexpr int helloTextLength = 12;
 constexpr int maxSolutionLength = 128;
-constexpr double knotsPerMs = 1.94384449;
+constexpr double knotsPerMs = FlightModule::knotsPerMetrePerSecond;
 constexpr double metresPerDegree = 111320.0;
 
 // Optional groups of a Data report, by bit of the contents flags.
