@@ -226,6 +226,15 @@ void MainWindow::buildGraphTabs()
     moduleView->setScene(moduleScene);
     pressureView->setScene(pressureScene);
     altitudeView->setScene(altitudeScene);
+    // The graphs take the modules' reports in when the window repaints (see event()).
+    graphScenes = {moduleScene, pressureScene, altitudeScene};
+    for (DataGraphScene *scene : qAsConst(graphScenes)) {
+        scene->setRedrawDeferred(true);
+        connect(scene, &DataGraphScene::redrawRequested, this, [this] {
+            QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest),
+                                        Qt::LowEventPriority);
+        });
+    }
     connect(graphTabs, &QTabWidget::currentChanged, this, &MainWindow::graphTabChanged);
 }
 
@@ -644,8 +653,13 @@ bool MainWindow::event(QEvent *event)
     // Fifty modules report within a fifth of a second, each changing the table and the graph a
     // few milliseconds after the last: painted one by one, the graph would be painted fifty
     // times a second. A request to repaint that comes too soon after the last repaint is held
-    // until its time, and everything changed meanwhile is painted at once.
+    // until its time, and everything changed meanwhile is painted at once. The graphs take in
+    // the rows changed meanwhile right before the repaint, also at once.
     if (event->type() == QEvent::UpdateRequest) {
+        // Asked again while the graphs are marking what they moved: the repaint under way
+        // paints it.
+        if (repainting)
+            return true;
         const qint64 wait =
             lastRepaint.isValid() ? repaintIntervalMs - lastRepaint.elapsed() : 0;
         if (wait > 0) {
@@ -654,6 +668,10 @@ bool MainWindow::event(QEvent *event)
             return true;
         }
         lastRepaint.start();
+        repainting = true;
+        for (DataGraphScene *scene : qAsConst(graphScenes))
+            scene->redrawPendingRows();
+        repainting = false;
     }
     return QMainWindow::event(event);
 }

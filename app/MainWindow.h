@@ -14,6 +14,7 @@ class AcquireDialog_DynamicAltitude;
 class AltitudeGraphScene;
 class AxisDialog;
 class AxisFitter;
+class DataGraphScene;
 class DataGraphView;
 class DataTimingDialog;
 class ExportLogDialog;
@@ -172,11 +173,13 @@ private:
     ModuleGraphScene *moduleScene = nullptr;
     PressureGraphScene *pressureScene = nullptr;
     AltitudeGraphScene *altitudeScene = nullptr;
+    QList<DataGraphScene *> graphScenes;
     QTableView *tableView = nullptr;
 
     // The window repaints at most every few milliseconds (event()).
     QElapsedTimer lastRepaint;
     QTimer heldRepaint;
+    bool repainting = false; // while the graphs take in their changed rows
 };
 
 #endif

@@ -1,13 +1,19 @@
 #include "app/ModuleTableView.h"
 
+#include "app/ModuleTableDelegate.h"
+
 #include "core/Model.h"
 
 #include <QAccessible>
 #include <QHeaderView>
 
 #include <algorithm>
+#include <optional>
 
-ModuleTableView::ModuleTableView(QWidget *parent) : QTableView(parent) {}
+ModuleTableView::ModuleTableView(QWidget *parent) : QTableView(parent)
+{
+    setItemDelegate(new ModuleTableDelegate(this));
+}
 
 void ModuleTableView::setModel(QAbstractItemModel *model)
 {
@@ -79,7 +85,8 @@ void ModuleTableView::dataChanged(const QModelIndex &topLeft, const QModelIndex 
         shownRecords.resize(rows);
     }
     const auto *table = qobject_cast<const Model *>(model());
-    const QStyleOptionViewItem options = viewOptions();
+    // Built only when a cell is measured: a change of values alone needs none.
+    std::optional<QStyleOptionViewItem> options;
     QVector<int> widthsBefore(columns, -2); // -2: column untouched
     // Whole rows are compared: a refresh of a row's record may bring a column the change
     // does not name (the model leaves out the XData column).
@@ -103,7 +110,9 @@ void ModuleTableView::dataChanged(const QModelIndex &topLeft, const QModelIndex 
             if (cell.width < 0 || form(value) != form(cell.value)) {
                 if (widthsBefore[column] == -2)
                     widthsBefore[column] = contentWidth(column);
-                cell.width = itemDelegate(index)->sizeHint(options, index).width();
+                if (!options)
+                    options = viewOptions();
+                cell.width = itemDelegate(index)->sizeHint(*options, index).width();
             }
             cell.value = value;
             changed |= visualRect(index);

@@ -9,6 +9,7 @@
 #include "link/FlightModule.h"
 
 #include <QBrush>
+#include <QCoreApplication>
 #include <QGraphicsItemGroup>
 #include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
@@ -118,7 +119,26 @@ void DataGraphScene::setShown(bool shown)
         return;
     if (axesChangedUnseen)
         axesChanged();
+    redrawPending = false;
     redrawChangedRows(0, itemRowCount() - 1);
+}
+
+void DataGraphScene::setRedrawDeferred(bool deferred)
+{
+    redrawDeferred = deferred;
+    if (!deferred)
+        redrawPendingRows();
+}
+
+void DataGraphScene::redrawPendingRows()
+{
+    if (!redrawPending || !shown_)
+        return;
+    redrawPending = false;
+    redrawChangedRows(0, itemRowCount() - 1);
+    // The scene works out what its moved items uncover when control next reaches the event
+    // loop; the repaint about to happen must know it now.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 // ---- construction ----
@@ -222,8 +242,14 @@ void DataGraphScene::dataChanged(const QModelIndex &topLeft, const QModelIndex &
     // From the model the cache has read the change already; called otherwise, it reads now.
     if (sender() != model)
         cache->refresh(first, last);
-    if (shown_)
+    if (!shown_)
+        return;
+    if (!redrawDeferred) {
         redrawChangedRows(first, last);
+    } else if (!redrawPending) {
+        redrawPending = true;
+        emit redrawRequested();
+    }
 }
 
 void DataGraphScene::redrawChangedRows(int first, int last)

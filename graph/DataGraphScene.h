@@ -57,6 +57,14 @@ public:
     // Shown by default.
     bool isShown() const;
     void setShown(bool shown);
+    // Deferred, the rows the model changes are redrawn at redrawPendingRows(), which the window
+    // calls right before it repaints, instead of at each change: fifty modules' reports within
+    // one repaint cost one pass over the scene's items, not fifty. Off by default.
+    void setRedrawDeferred(bool deferred);
+
+signals:
+    // Deferred, a row changed and waits for redrawPendingRows(); once until it is called.
+    void redrawRequested();
 
 public slots:
     void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight);
@@ -64,6 +72,9 @@ public slots:
     void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end);
     void rowsRemoved(const QModelIndex &parent, int start, int end);
     void axesChanged();
+    // Redraws the rows changed since the last redraw and has the views mark what moved, so
+    // the repaint that follows shows it.
+    void redrawPendingRows();
     // Width over height of the view: the longer side of the plot stretches, the other stays 400.
     virtual void setAspectRatio(double ratio);
 
@@ -143,6 +154,8 @@ private:
     quint64 drawnIdentifierRevision = 0;
     bool shown_ = true;
     bool axesChangedUnseen = false; // while not shown
+    bool redrawDeferred = false;
+    bool redrawPending = false; // deferred rows changed since the last redraw
     QVector<int> rowBelow; // per row, the row its lines come from; -1 for none
     QVector<int> rowAbove; // per row, the row whose lines come from it; -1 for none
 

@@ -373,6 +373,15 @@ private slots:
         const auto *graph = static_cast<DataGraphScene *>(static_cast<QGraphicsView *>(tabs->widget(2))->scene());
         QCOMPARE(graph->markers(3)[1]->pos().y(), 0.5 * graph->plotHeight());
 
+        // In sight, the graph takes a report in when the window next repaints, not before.
+        climb(800);
+        QCOMPARE(graph->markers(3)[1]->pos().y(), 0.5 * graph->plotHeight());
+        QEvent repaint(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(window.get(), &repaint);
+        altitude = axes->axis(-1);
+        QCOMPARE(graph->markers(3)[1]->pos().y(), (altitude.maximum() - 800)
+                 / (altitude.maximum() - altitude.minimum()) * graph->plotHeight());
+
         window.reset();
         QVERIFY(QSettings().value(QStringLiteral("MainWindow/fitAxesAutomatically")).toBool());
         window = openWindow();
@@ -587,6 +596,36 @@ private slots:
         QTRY_COMPARE(onScreen(view), current(view));
         if (text.size() > 8)
             QVERIFY(view.columnWidth(column) > width);
+    }
+
+    // The table's own painting of a cell gives the style's pixels, for the plain cells it paints
+    // itself and for those it leaves to the style (cut short, selected, with spaces).
+    void paintsCellsAsTheStyleDoes()
+    {
+        QStandardItemModel cells(3, 4);
+        const QStringList texts = {"SND1", "1013.2", "-12.75", "12:00:05", "4.15", "",
+                                   "xdata=wind 7", "a text far too long for its cell", "998.7",
+                                   "0", "47.123456", "right"};
+        for (int i = 0; i < texts.size(); ++i)
+            cells.setItem(i / 4, i % 4, new QStandardItem(texts[i]));
+        cells.item(2, 3)->setTextAlignment(Qt::AlignRight | Qt::AlignBottom);
+        cells.item(2, 2)->setEnabled(false);
+        QPalette palette;
+        palette.setColor(QPalette::Active, QPalette::Text, Qt::black);
+        palette.setColor(QPalette::Inactive, QPalette::Text, Qt::darkBlue);
+        palette.setColor(QPalette::Disabled, QPalette::Text, Qt::gray);
+        ModuleTableView ours;
+        QTableView styles;
+        for (QTableView *view : {static_cast<QTableView *>(&ours), &styles}) {
+            view->setPalette(palette);
+            view->setModel(&cells);
+            view->resize(420, 160);
+            for (int column = 0; column < 4; ++column)
+                view->setColumnWidth(column, 90);
+            view->setRowHeight(1, 40);
+            view->setCurrentIndex(cells.index(2, 0));
+        }
+        QCOMPARE(ours.viewport()->grab().toImage(), styles.viewport()->grab().toImage());
     }
 
     // Log > Publish to Broker...: OK refused while the station is unusable, the accepted
