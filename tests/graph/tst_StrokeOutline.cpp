@@ -1,6 +1,7 @@
 // Markers and wind barbs draw their pen's outline from a kept stroke; the pixels must be those
 // the stock items draw, at every scale of the view (a pen a pixel wide or less goes through the
-// engine's thin-line rasteriser), at fractional positions and in every direction.
+// engine's thin-line rasteriser), at fractional positions and in every direction. On the screen
+// markers are copies of drawn ones: to the eye the same, in place to a sixteenth of a pixel.
 
 #include "TestSupport.h"
 #include "graph/DataMarker.h"
@@ -23,6 +24,49 @@ QImage picture(QGraphicsItem &item, double scale, double x, double y)
     QStyleOptionGraphicsItem option;
     item.paint(&painter, &option, nullptr);
     return image;
+}
+
+// A view of one item as the window shows it: what reached the window's pixels.
+struct OnScreen
+{
+    OnScreen(QGraphicsItem *item, double scale)
+    {
+        scene.setSceneRect(0, 0, 100, 100);
+        scene.addItem(item);
+        view.setScene(&scene);
+        view.setRenderHint(QPainter::Antialiasing);
+        view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.setFrameShape(QFrame::NoFrame);
+        view.setTransform(QTransform::fromScale(scale, scale));
+        view.resize(int(100 * scale) + 2, int(100 * scale) + 2);
+        view.show();
+    }
+
+    QImage pixels()
+    {
+        QCoreApplication::processEvents();
+        const auto *window = static_cast<QImage *>(view.backingStore()->paintDevice());
+        return window->copy(QRect(QPoint(0, 0), view.viewport()->size()));
+    }
+
+    QGraphicsScene scene;
+    QGraphicsView view;
+};
+
+// The largest difference of any colour channel between two pictures of one size.
+int largestDifference(const QImage &a, const QImage &b)
+{
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            largest = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                std::abs(qBlue(p) - qBlue(q))});
+        }
+    }
+    return largest;
 }
 
 } // namespace
@@ -61,6 +105,47 @@ private slots:
                          picture(stockBarb, scale, at + 40, at + 40));
             }
         }
+    }
+
+    void markersOnScreenLookTheSame_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<double>("at");
+        QTest::addColumn<int>("allowed");
+        // A place on the eighth of a pixel is copied from a drawing at that very place.
+        QTest::newRow("on an eighth") << 1.0 << 30.375 << 2;
+        QTest::newRow("large, on an eighth") << 2.5 << 41.75 << 2;
+        // Otherwise an edge pixel may differ by what a sixteenth of a pixel covers, and a
+        // little more where two edges share it: far less than a quarter pixel's move.
+        QTest::newRow("between eighths") << 1.37 << 30.3 << 40;
+        QTest::newRow("large, between eighths") << 2.5 << 41.77 << 40;
+    }
+
+    void markersOnScreenLookTheSame()
+    {
+        QFETCH(double, scale);
+        QFETCH(double, at);
+        QFETCH(int, allowed);
+        // Two colours at one place within the pixel: a copy of one must not stand for the other.
+        const QVector<QPair<QColor, QPointF>> drawn = {{Qt::darkGreen, {at, at}},
+                                                       {Qt::red, {at + 30 / scale, at}}};
+        auto *copied = new QGraphicsRectItem(0, 0, 1, 1);
+        copied->setPen(Qt::NoPen);
+        auto *stock = new QGraphicsRectItem(0, 0, 1, 1);
+        stock->setPen(Qt::NoPen);
+        for (const auto &[colour, place] : drawn) {
+            auto *marker = new DataMarker(colour);
+            marker->setPos(place);
+            marker->setParentItem(copied);
+            auto *ellipse = new QGraphicsEllipseItem(marker->rect(), stock);
+            ellipse->setBrush(marker->brush());
+            ellipse->setPen(marker->pen());
+            ellipse->setPos(place);
+        }
+        OnScreen ours(copied, scale);
+        OnScreen theirs(stock, scale);
+        QVERIFY(QTest::qWaitForWindowExposed(&ours.view) && QTest::qWaitForWindowExposed(&theirs.view));
+        QVERIFY(largestDifference(ours.pixels(), theirs.pixels()) <= allowed);
     }
 
 private:
