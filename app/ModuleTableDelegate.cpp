@@ -5,6 +5,8 @@
 #include <QStyle>
 #include <QTextLayout>
 
+#include <limits>
+
 void ModuleTableDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                                 const QModelIndex &index) const
 {
@@ -41,30 +43,16 @@ bool ModuleTableDelegate::paintPlainText(QPainter *painter, const QStyleOptionVi
     // margin on either side.
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
     const QRect textRect = opt.rect.adjusted(margin, 0, -margin, 0);
-    QTextOption textOption;
-    textOption.setWrapMode(opt.features & QStyleOptionViewItem::WrapText ? QTextOption::WordWrap
-                                                                      : QTextOption::ManualWrap);
-    textOption.setTextDirection(opt.direction);
-    textOption.setAlignment(QStyle::visualAlignment(opt.direction, opt.displayAlignment));
-    QTextLayout layout(opt.text, opt.font);
-    layout.setTextOption(textOption);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    if (!line.isValid()) {
-        layout.endLayout();
+    if (!(QStyle::visualAlignment(opt.direction, opt.displayAlignment) & Qt::AlignLeft))
         return false;
-    }
-    line.setLineWidth(textRect.width());
-    line.setPosition(QPointF(0, 0));
-    const bool oneLine = !layout.createLine().isValid();
-    layout.endLayout();
+    const Prepared *text =
+        prepare(opt.text, opt.font, opt.features & QStyleOptionViewItem::WrapText);
     // Text cut short with an ellipsis is the style's to draw.
-    if (!oneLine || line.naturalTextWidth() > textRect.width())
+    if (!text || text->naturalWidth > textRect.width())
         return false;
 
-    const QRect layoutRect =
-        QStyle::alignedRect(Qt::LayoutDirectionAuto, opt.displayAlignment,
-                            layout.boundingRect().size().toSize(), textRect);
+    const QRect layoutRect = QStyle::alignedRect(
+        Qt::LayoutDirectionAuto, opt.displayAlignment, QSize(textRect.width(), text->height), textRect);
     QPalette::ColorGroup group =
         opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
     if (group == QPalette::Normal && !(opt.state & QStyle::State_Active))
@@ -72,7 +60,44 @@ bool ModuleTableDelegate::paintPlainText(QPainter *painter, const QStyleOptionVi
     // The text fits inside the cell's margins: no clip is needed.
     const QPen pen = painter->pen();
     painter->setPen(opt.palette.color(group, QPalette::Text));
-    layout.draw(painter, QPointF(textRect.x(), layoutRect.top()));
+    painter->drawStaticText(QPointF(textRect.x(), layoutRect.top()), text->text);
     painter->setPen(pen);
     return true;
+}
+
+const ModuleTableDelegate::Prepared *ModuleTableDelegate::prepare(const QString &text,
+                                                                  const QFont &font, bool wrap) const
+{
+    if (font != preparedFont || wrap != preparedWrap) {
+        prepared.clear();
+        preparedFont = font;
+        preparedWrap = wrap;
+    }
+    if (const Prepared *known = prepared.object(text))
+        return known;
+
+    // As the style measures: a line as wide as need be, its height rounded up.
+    QTextOption textOption;
+    textOption.setWrapMode(wrap ? QTextOption::WordWrap : QTextOption::ManualWrap);
+    textOption.setAlignment(Qt::AlignLeft);
+    QTextLayout layout(text, font);
+    layout.setTextOption(textOption);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid())
+        line.setLineWidth(std::numeric_limits<int>::max() / 256);
+    const bool oneLine = line.isValid() && !layout.createLine().isValid();
+    layout.endLayout();
+    if (!oneLine)
+        return nullptr;
+    auto *entry = new Prepared;
+    entry->naturalWidth = line.naturalTextWidth();
+    entry->height = qRound(layout.boundingRect().height());
+    entry->text.setText(text);
+    entry->text.setTextFormat(Qt::PlainText);
+    entry->text.setTextOption(textOption);
+    entry->text.setPerformanceHint(QStaticText::AggressiveCaching);
+    entry->text.prepare(QTransform(), font);
+    prepared.insert(text, entry);
+    return entry;
 }
