@@ -1,18 +1,12 @@
 #include "graph/DataMarker.h"
 
+#include "graph/ScreenCopy.h"
 #include "graph/StrokeOutline.h"
 
 #include <QBrush>
-#include <QHash>
-#include <QImage>
-#include <QPaintEngine>
 #include <QPainter>
 
-#include <cmath>
-
 namespace {
-
-constexpr int stepsPerPixel = 8;
 
 // Every marker has the same circle and pen: one outline serves them all.
 StrokeOutline outline;
@@ -32,15 +26,6 @@ void paintCircle(QPainter *painter, const QRectF &rect, const QPen &pen, const Q
         painter->drawEllipse(rect);
     }
 }
-
-// The drawn markers of one scale, circle and pen, by colour and place within a pixel.
-struct Copies
-{
-    QTransform scale;
-    QRectF rect;
-    QPen pen;
-    QHash<quint64, QImage> images;
-};
 
 } // namespace
 
@@ -78,52 +63,17 @@ void DataMarker::paint(QPainter *painter, const QStyleOptionGraphicsItem *option
 {
     Q_UNUSED(option)
     Q_UNUSED(widget)
-    if (!paintCopy(painter))
-        paintCircle(painter, rect(), pen(), brush());
-}
-
-bool DataMarker::paintCopy(QPainter *painter)
-{
-    const QTransform transform = painter->transform();
-    if (transform.type() > QTransform::TxScale || brush().style() != Qt::SolidPattern
-        || painter->paintEngine()->type() != QPaintEngine::Raster
-        || painter->device()->devType() != QInternal::Widget || painter->opacity() != 1
-        || !painter->testRenderHint(QPainter::Antialiasing))
-        return false;
-
-    static Copies copies;
-    const QTransform scale(transform.m11(), 0, 0, transform.m22(), 0, 0);
-    if (copies.scale != scale || copies.rect != rect() || copies.pen != pen()) {
-        copies.images.clear();
-        copies.scale = scale;
-        copies.rect = rect();
-        copies.pen = pen();
+    // Every marker has the same circle and pen; the copies differ by colour alone.
+    static ScreenCopy copies(4096);
+    static QRectF copiedRect;
+    static QPen copiedPen;
+    if (copiedRect != rect() || copiedPen != pen()) {
+        copies.clear();
+        copiedRect = rect();
+        copiedPen = pen();
     }
-    // The marker's centre on the device, to the nearest eighth of a pixel.
-    const QPointF centre = transform.map(QPointF(0, 0));
-    const qint64 x = std::llround(centre.x() * stepsPerPixel);
-    const qint64 y = std::llround(centre.y() * stepsPerPixel);
-    const qint64 pixelX = x >= 0 ? x / stepsPerPixel : -((-x + stepsPerPixel - 1) / stepsPerPixel);
-    const qint64 pixelY = y >= 0 ? y / stepsPerPixel : -((-y + stepsPerPixel - 1) / stepsPerPixel);
-    const int stepX = int(x - pixelX * stepsPerPixel);
-    const int stepY = int(y - pixelY * stepsPerPixel);
-
-    const QRectF area = scale.mapRect(boundingRect());
-    const int margin = int(std::ceil(std::max({-area.left(), area.right(), -area.top(),
-                                               area.bottom()}))) + 1;
-    const quint64 key = (quint64(brush().color().rgba()) << 16) | quint64(stepX << 8) | quint64(stepY);
-    QImage &copy = copies.images[key];
-    if (copy.isNull()) {
-        copy = QImage(2 * margin + 1, 2 * margin + 1, QImage::Format_ARGB32_Premultiplied);
-        copy.fill(Qt::transparent);
-        QPainter drawing(&copy);
-        drawing.setRenderHint(QPainter::Antialiasing);
-        drawing.setTransform(scale * QTransform::fromTranslate(margin + double(stepX) / stepsPerPixel,
-                                                               margin + double(stepY) / stepsPerPixel));
-        paintCircle(&drawing, rect(), pen(), brush());
-    }
-    painter->resetTransform();
-    painter->drawImage(QPoint(int(pixelX) - margin, int(pixelY) - margin), copy);
-    painter->setTransform(transform);
-    return true;
+    const auto draw = [this](QPainter *on) { paintCircle(on, rect(), pen(), brush()); };
+    if (brush().style() != Qt::SolidPattern
+        || !copies.paint(painter, boundingRect(), brush().color().rgba(), draw))
+        draw(painter);
 }

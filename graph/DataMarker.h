@@ -8,10 +8,8 @@
 // A filled circle, 14 scene units across, at one module's value in one column. It keeps the
 // point it stands for, so an axis change re-maps it without reading the table again.
 //
-// Hundreds of markers are painted a second in a sounding, and filling a smooth circle and its
-// outline costs far more than copying them. On the screen a marker is drawn once per colour
-// and eighth of a pixel, and copied from then on: placed to within a sixteenth of a pixel,
-// with the same colours. Anywhere else (an image, a file, a rotated view) it is drawn.
+// Hundreds of markers are painted a second in a sounding: on the screen they are copies of a
+// marker drawn once per colour and eighth of a pixel (ScreenCopy).
 class DataMarker : public QGraphicsEllipseItem
 {
 public:
@@ -31,8 +29,6 @@ public:
     void setUnitPoint(const QPointF &point);
 
 private:
-    bool paintCopy(QPainter *painter);
-
     QPointF dataPoint_;
     QPointF unitPoint_;
 };

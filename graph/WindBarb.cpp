@@ -3,6 +3,7 @@
 #include "link/FlightModule.h"
 
 #include <QBrush>
+#include <QPainter>
 #include <QPen>
 #include <QTransform>
 
@@ -34,8 +35,19 @@ QRectF WindBarb::boundingRect() const
 
 void WindBarb::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget)
 {
-    if (!outline.paint(painter, path(), pen(), brush()))
-        QGraphicsPathItem::paint(painter, option, widget);
+    Q_UNUSED(option)
+    Q_UNUSED(widget)
+    const auto draw = [this](QPainter *on) {
+        if (!outline.paint(on, path(), pen(), brush())) {
+            on->setPen(pen());
+            on->setBrush(brush());
+            on->drawPath(path());
+        }
+    };
+    const double width = pen().widthF();
+    if (!copy.paint(painter, path().controlPointRect().adjusted(-width, -width, width, width),
+                    pen().color().rgba(), draw))
+        draw(painter);
 }
 
 double WindBarb::speed() const
@@ -104,6 +116,7 @@ void WindBarb::rebuild()
     const double knots = windUnits_ == 1 ? speed_ * knotsPerMetrePerSecond : speed_;
     if (!(knots >= 0.5)) { // calm, or no number at all
         setPath(symbol);
+        copy.clear();
         return;
     }
 
@@ -134,6 +147,7 @@ void WindBarb::rebuild()
 
     setRotation(-direction_);
     setPath(symbol);
+    copy.clear();
 }
 
 void WindBarb::addFullBarb()

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QRectF>
 
+#include "graph/ScreenCopy.h"
 #include "graph/StrokeOutline.h"
 
 // The wind symbol: a station circle, and for any wind a staff pointing to where the wind comes
@@ -49,6 +50,9 @@ private:
 
     QPainterPath symbol; // the path, rebuilt on every change
     StrokeOutline outline;
+    // On the screen the barb is a copy of its last drawing while its symbol stays: painted
+    // again when a neighbour moves, it is copied, not drawn.
+    ScreenCopy copy{1};
     bool atStaffTip = false;
     double speed_ = 0.0;
     int windUnits_ = 0;
