@@ -59,10 +59,10 @@ const QString logGroup = QStringLiteral("LogFile");
 const QString directoryKey = QStringLiteral("directory");
 
 // The shortest time between two repaints of the window. Reports come once a second or less
-// often, so a change shown up to 60 ms late is not seen (with the paint itself and a busy
-// machine, well under 100 ms), while the reports of fifty modules, which arrive within a fifth
-// of a second, are painted in four or five repaints instead of a dozen or more.
-constexpr int repaintIntervalMs = 60;
+// often, so a change shown up to 80 ms late is not seen (with the paint itself, under 100 ms),
+// while the reports of fifty modules, which arrive within a fifth of a second, are painted in
+// three or four repaints instead of a dozen or more.
+constexpr int repaintIntervalMs = 80;
 
 // The sizes of the splitter's panes (graphs, table) on a first start.
 const QVariantList defaultSplitterSizes = {300, 1000};
@@ -163,6 +163,8 @@ MainWindow::MainWindow(QWidget *parent)
     tableView->setModel(model);
     tableView->horizontalHeader()->setStretchLastSection(true);
     tableView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tableView->setRefreshDeferred(true);
+    connect(tableView, &ModuleTableView::refreshRequested, this, &MainWindow::requestFrame);
     splitter->addWidget(tableView);
 
     heldRepaint.setSingleShot(true);
@@ -170,6 +172,14 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&heldRepaint, &QTimer::timeout, this, [this] {
         QEvent request(QEvent::UpdateRequest);
         QCoreApplication::sendEvent(this, &request);
+    });
+    frame.setSingleShot(true);
+    frame.setTimerType(Qt::PreciseTimer);
+    connect(&frame, &QTimer::timeout, this, [this] {
+        frameDue = true;
+        QEvent request(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(this, &request);
+        frameDue = false;
     });
 
     // 8. Status bar, saved settings, and everything drawn once from the model's state.
@@ -230,10 +240,7 @@ void MainWindow::buildGraphTabs()
     graphScenes = {moduleScene, pressureScene, altitudeScene};
     for (DataGraphScene *scene : qAsConst(graphScenes)) {
         scene->setRedrawDeferred(true);
-        connect(scene, &DataGraphScene::redrawRequested, this, [this] {
-            QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest),
-                                        Qt::LowEventPriority);
-        });
+        connect(scene, &DataGraphScene::redrawRequested, this, &MainWindow::requestFrame);
     }
     connect(graphTabs, &QTabWidget::currentChanged, this, &MainWindow::graphTabChanged);
 }
@@ -648,27 +655,42 @@ void MainWindow::showWarning(const QString &title, const QString &text)
     box->open();
 }
 
+void MainWindow::requestFrame()
+{
+    if (!frame.isActive())
+        frame.start(repaintIntervalMs);
+}
+
 bool MainWindow::event(QEvent *event)
 {
     // Fifty modules report within a fifth of a second, each changing the table and the graph a
     // few milliseconds after the last: painted one by one, the graph would be painted fifty
-    // times a second. A request to repaint that comes too soon after the last repaint is held
-    // until its time, and everything changed meanwhile is painted at once. The graphs take in
-    // the rows changed meanwhile right before the repaint, also at once.
+    // times a second. The table and the graphs take the reports in at the next frame, at most
+    // a repaint interval after the first of them, and paint them at once. Other repaints (the
+    // user's doings) come at once, but never sooner than an interval after the last.
     if (event->type() == QEvent::UpdateRequest) {
-        // Asked again while the graphs are marking what they moved: the repaint under way
+        // Asked again while the table and graphs mark what they changed: the repaint under way
         // paints it.
         if (repainting)
             return true;
-        const qint64 wait =
-            lastRepaint.isValid() ? repaintIntervalMs - lastRepaint.elapsed() : 0;
-        if (wait > 0) {
-            if (!heldRepaint.isActive())
-                heldRepaint.start(int(wait));
-            return true;
+        if (!frameDue) {
+            // A frame is coming; it paints everything.
+            if (frame.isActive())
+                return true;
+            const qint64 wait =
+                lastRepaint.isValid() ? repaintIntervalMs - lastRepaint.elapsed() : 0;
+            if (wait > 0) {
+                if (!heldRepaint.isActive())
+                    heldRepaint.start(int(wait));
+                return true;
+            }
         }
+        frame.stop();
+        heldRepaint.stop();
         lastRepaint.start();
         repainting = true;
+        if (tableView)
+            tableView->refreshPendingRows();
         for (DataGraphScene *scene : qAsConst(graphScenes))
             scene->redrawPendingRows();
         repainting = false;

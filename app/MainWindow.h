@@ -32,6 +32,7 @@ struct BrokerSettings;
 class Model;
 class ModuleConfigWindow;
 class ModuleGraphScene;
+class ModuleTableView;
 class PressureGraphScene;
 class ProgressDialog;
 class QAction;
@@ -39,7 +40,6 @@ class QFileDialog;
 class QLabel;
 class QSplitter;
 class QTabWidget;
-class QTableView;
 class SerialPortDialog;
 class ServerOutput;
 class SetHighWindThresholdDialog;
@@ -174,12 +174,15 @@ private:
     PressureGraphScene *pressureScene = nullptr;
     AltitudeGraphScene *altitudeScene = nullptr;
     QList<DataGraphScene *> graphScenes;
-    QTableView *tableView = nullptr;
+    ModuleTableView *tableView = nullptr;
 
     // The window repaints at most every few milliseconds (event()).
+    void requestFrame();
     QElapsedTimer lastRepaint;
     QTimer heldRepaint;
-    bool repainting = false; // while the graphs take in their changed rows
+    QTimer frame; // runs while the modules' reports wait for the repaint that shows them
+    bool frameDue = false;
+    bool repainting = false; // while the table and graphs take in their changed rows
 };
 
 #endif

@@ -75,9 +75,45 @@ QString form(const QVariant &value)
 
 } // namespace
 
+void ModuleTableView::setRefreshDeferred(bool deferred)
+{
+    refreshDeferred = deferred;
+    if (!deferred)
+        refreshPendingRows();
+}
+
+void ModuleTableView::refreshPendingRows()
+{
+    if (pendingFirst < 0)
+        return;
+    const int first = pendingFirst;
+    const int last = pendingLast;
+    pendingFirst = pendingLast = -1;
+    // Changes of several kinds may have come meanwhile: every role counts as changed.
+    refreshRows(first, last, {});
+}
+
 void ModuleTableView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
                                   const QVector<int> &roles)
 {
+    if (!refreshDeferred) {
+        refreshRows(topLeft.row(), bottomRight.row(), roles);
+        return;
+    }
+    if (pendingFirst < 0) {
+        pendingFirst = topLeft.row();
+        pendingLast = bottomRight.row();
+        emit refreshRequested();
+        return;
+    }
+    pendingFirst = std::min(pendingFirst, topLeft.row());
+    pendingLast = std::max(pendingLast, bottomRight.row());
+}
+
+void ModuleTableView::refreshRows(int first, int last, const QVector<int> &roles)
+{
+    if (!model())
+        return;
     const int rows = model()->rowCount();
     const int columns = model()->columnCount();
     if (shown.size() != rows) {
@@ -90,7 +126,7 @@ void ModuleTableView::dataChanged(const QModelIndex &topLeft, const QModelIndex 
     QVector<int> widthsBefore(columns, -2); // -2: column untouched
     // Whole rows are compared: a refresh of a row's record may bring a column the change
     // does not name (the model leaves out the XData column).
-    for (int row = topLeft.row(); row <= bottomRight.row() && row < rows; ++row) {
+    for (int row = std::max(first, 0); row <= last && row < rows; ++row) {
         QVector<Cell> &cells = shown[row];
         if (table) {
             const quint64 record = table->recordRevision(row);

@@ -23,6 +23,15 @@ public:
 
     void setModel(QAbstractItemModel *model) override;
     void reset() override;
+    // Deferred, the rows the model changes are compared and repainted at refreshPendingRows(),
+    // which the window calls right before it repaints, instead of at each change. Off by
+    // default.
+    void setRefreshDeferred(bool deferred);
+    void refreshPendingRows();
+
+signals:
+    // Deferred, a row changed and waits for refreshPendingRows(); once until it is called.
+    void refreshRequested();
 
 protected:
     void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
@@ -39,10 +48,14 @@ private:
 
     int contentWidth(int column) const;
     void forgetShown();
+    void refreshRows(int first, int last, const QVector<int> &roles);
 
     // What is shown, by row and column, and the model's record revision of each row shown.
     QVector<QVector<Cell>> shown;
     QVector<quint64> shownRecords;
+    bool refreshDeferred = false;
+    int pendingFirst = -1; // the rows changed since the last refresh; none while -1
+    int pendingLast = -1;
 };
 
 #endif

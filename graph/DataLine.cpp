@@ -52,6 +52,21 @@ void DataLine::setVisibleArea(const QRectF &area)
 
 bool DataLine::visiblePart(QLineF *part) const
 {
+    // Asked several times per repaint (bounds, options, paint) while the line seldom moves.
+    const QLineF whole = line();
+    const double width = pen().widthF();
+    if (whole != clippedLine || visibleArea_ != clippedArea || width != clippedWidth) {
+        clippedLine = whole;
+        clippedArea = visibleArea_;
+        clippedWidth = width;
+        clippedVisible = clip(&clippedPart);
+    }
+    *part = clippedPart;
+    return clippedVisible;
+}
+
+bool DataLine::clip(QLineF *part) const
+{
     const QLineF whole = line();
     *part = whole;
     if (visibleArea_.isNull())

@@ -40,10 +40,17 @@ private:
     // The line cut to the visible area widened by the pen, so the visible pixels stay those of
     // the whole line; false when nothing of it is left.
     bool visiblePart(QLineF *part) const;
+    bool clip(QLineF *part) const;
 
     QLineF dataLine_;
     QLineF unitLine_;
     QRectF visibleArea_;
+    // The last clipping: of this line, to this area, for this pen width.
+    mutable QLineF clippedLine;
+    mutable QRectF clippedArea;
+    mutable double clippedWidth = -1;
+    mutable QLineF clippedPart;
+    mutable bool clippedVisible = false;
 };
 
 #endif

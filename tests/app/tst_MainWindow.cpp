@@ -373,14 +373,12 @@ private slots:
         const auto *graph = static_cast<DataGraphScene *>(static_cast<QGraphicsView *>(tabs->widget(2))->scene());
         QCOMPARE(graph->markers(3)[1]->pos().y(), 0.5 * graph->plotHeight());
 
-        // In sight, the graph takes a report in when the window next repaints, not before.
+        // In sight, the graph takes a report in at the window's next frame, not before.
         climb(800);
         QCOMPARE(graph->markers(3)[1]->pos().y(), 0.5 * graph->plotHeight());
-        QEvent repaint(QEvent::UpdateRequest);
-        QCoreApplication::sendEvent(window.get(), &repaint);
         altitude = axes->axis(-1);
-        QCOMPARE(graph->markers(3)[1]->pos().y(), (altitude.maximum() - 800)
-                 / (altitude.maximum() - altitude.minimum()) * graph->plotHeight());
+        QTRY_COMPARE(graph->markers(3)[1]->pos().y(), (altitude.maximum() - 800)
+                     / (altitude.maximum() - altitude.minimum()) * graph->plotHeight());
 
         window.reset();
         QVERIFY(QSettings().value(QStringLiteral("MainWindow/fitAxesAutomatically")).toBool());
