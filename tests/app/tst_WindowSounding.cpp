@@ -17,6 +17,7 @@
 #include "output/HighWindAlertService.h"
 
 #include <QAction>
+#include <QBackingStore>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -168,6 +169,18 @@ private slots:
         trigger("action_Stop");
         QCOMPARE(state(), QStringLiteral("Stopping"));
         QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("Stopped"), 5000);
+
+        // The window's pixels of the table are the table painted now: the last reports reached
+        // the screen.
+        auto *tableView = window.findChild<QTableView *>(QStringLiteral("tableView"));
+        const auto onScreen = [tableView] {
+            const auto *pixels = static_cast<QImage *>(tableView->backingStore()->paintDevice());
+            return pixels->copy(QRect(tableView->viewport()->mapTo(tableView->window(), QPoint()),
+                                      tableView->viewport()->size()))
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        QTRY_COMPARE(onScreen(),
+                     tableView->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32));
 
         // The configuration window holds the module commands while it is open.
         auto *configWindow = window.findChild<ModuleConfigWindow *>();
