@@ -88,20 +88,24 @@ QTransform DataGraphScene::transformOfColumn(int column) const
     return column >= 0 && column < columnCount ? columns[column].transform : QTransform();
 }
 
+// The items are handed out as the rows now stand, even between two repaints.
 const QList<DataMarker *> &DataGraphScene::markers(int column) const
 {
     static const QList<DataMarker *> none;
+    const_cast<DataGraphScene *>(this)->redrawPendingRows();
     return column >= 0 && column < columnCount ? markers_[column] : none;
 }
 
 const QList<DataLine *> &DataGraphScene::lines(int column) const
 {
     static const QList<DataLine *> none;
+    const_cast<DataGraphScene *>(this)->redrawPendingRows();
     return column >= 0 && column < columnCount ? lines_[column] : none;
 }
 
 const QList<WindBarb *> &DataGraphScene::windBarbs() const
 {
+    const_cast<DataGraphScene *>(this)->redrawPendingRows();
     return windBarbs_;
 }
 
@@ -244,7 +248,8 @@ void DataGraphScene::dataChanged(const QModelIndex &topLeft, const QModelIndex &
         cache->refresh(first, last);
     if (!shown_)
         return;
-    if (!redrawDeferred) {
+    // Called by anyone else than the model, the slot redraws at once.
+    if (!redrawDeferred || sender() != model) {
         redrawChangedRows(first, last);
     } else if (!redrawPending) {
         redrawPending = true;

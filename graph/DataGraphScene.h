@@ -59,7 +59,8 @@ public:
     void setShown(bool shown);
     // Deferred, the rows the model changes are redrawn at redrawPendingRows(), which the window
     // calls right before it repaints, instead of at each change: fifty modules' reports within
-    // one repaint cost one pass over the scene's items, not fifty. Off by default.
+    // one repaint cost one pass over the scene's items, not fifty. Off by default. The item
+    // lists above, and a call of dataChanged() by anyone but the model, redraw at once.
     void setRedrawDeferred(bool deferred);
 
 signals:
