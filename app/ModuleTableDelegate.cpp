@@ -57,11 +57,18 @@ bool ModuleTableDelegate::paintPlainText(QPainter *painter, const QStyleOptionVi
         opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
     if (group == QPalette::Normal && !(opt.state & QStyle::State_Active))
         group = QPalette::Inactive;
-    // The text fits inside the cell's margins: no clip is needed.
+    // Clipped to the cell, as the style clips it. The clip also spares the glyphs a clip by
+    // spans: a repaint of scattered rows has a region of many rectangles for its clip, through
+    // which every glyph would be blended span by span; inside one rectangle it is copied whole.
+    const bool clipped = painter->hasClipping();
+    if (!clipped)
+        painter->setClipRect(opt.rect);
     const QPen pen = painter->pen();
     painter->setPen(opt.palette.color(group, QPalette::Text));
     painter->drawStaticText(QPointF(textRect.x(), layoutRect.top()), text->text);
     painter->setPen(pen);
+    if (!clipped)
+        painter->setClipping(false);
     return true;
 }
 
