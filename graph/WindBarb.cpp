@@ -86,7 +86,10 @@ void WindBarb::setDirection(int degrees)
     if (degrees == direction_)
         return;
     direction_ = degrees;
-    rebuild();
+    // The symbol stays; the barb only turns (a calm circle is never turned). The copy on the
+    // screen follows the turn by itself.
+    if (!isCalm())
+        setRotation(-direction_);
 }
 
 double WindBarb::dataValue() const
@@ -109,16 +112,25 @@ void WindBarb::setUnitY(double y)
     unitY_ = y;
 }
 
+double WindBarb::knots() const
+{
+    return windUnits_ == 1 ? speed_ * knotsPerMetrePerSecond : speed_;
+}
+
+bool WindBarb::isCalm() const
+{
+    return !(knots() >= 0.5); // calm, or no number at all
+}
+
 void WindBarb::rebuild()
 {
     symbol = QPainterPath();
     symbol.addEllipse(-6, -6, 12, 12);
-    const double knots = windUnits_ == 1 ? speed_ * knotsPerMetrePerSecond : speed_;
-    if (!(knots >= 0.5)) { // calm, or no number at all
-        setPath(symbol);
-        copy.clear();
+    if (isCalm()) {
+        setSymbol();
         return;
     }
+    const double knots = this->knots();
 
     symbol.moveTo(0, 6);
     symbol.lineTo(0, staffTip);
@@ -146,6 +158,14 @@ void WindBarb::rebuild()
         addHalfBarb();
 
     setRotation(-direction_);
+    setSymbol();
+}
+
+void WindBarb::setSymbol()
+{
+    // Most new speeds round to the barbs already drawn: the copy on the screen then stays.
+    if (symbol == path())
+        return;
     setPath(symbol);
     copy.clear();
 }

@@ -43,12 +43,15 @@ public:
     void setUnitY(double y);
 
 private:
+    double knots() const;
+    bool isCalm() const;
     void rebuild();
+    void setSymbol();
     void addFullBarb();
     void addHalfBarb();
     void addPennant();
 
-    QPainterPath symbol; // the path, rebuilt on every change
+    QPainterPath symbol; // the path, rebuilt when the speed or the unit changes
     StrokeOutline outline;
     // On the screen the barb is a copy of its last drawing while its symbol stays: painted
     // again when a neighbour moves, it is copied, not drawn.

@@ -593,6 +593,10 @@ private slots:
             QCOMPARE(parts.join(QLatin1Char(' ')), QString(symbol));
             QCOMPARE(barb.speed(), speed);
             QCOMPARE(barb.boundingRect(), QRectF(-105, -105, 210, 210));
+            // A new direction alone turns the barb, its symbol the same.
+            barb.setDirection(200);
+            QCOMPARE(barb.rotation(), symbol == QLatin1String("circle") ? 0.0 : -200.0);
+            QCOMPARE(barb.path(), path);
         }
     }
 
