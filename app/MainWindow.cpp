@@ -59,10 +59,10 @@ const QString logGroup = QStringLiteral("LogFile");
 const QString directoryKey = QStringLiteral("directory");
 
 // The shortest time between two repaints of the window. Reports come once a second or less
-// often, so a change shown up to 80 ms late is not seen (with the paint itself, under 100 ms),
-// while the reports of fifty modules, which arrive within a fifth of a second, are painted in
-// three or four repaints instead of a dozen or more.
-constexpr int repaintIntervalMs = 80;
+// often, so a change shown up to 75 ms late is not seen (with the paint itself, under 100 ms
+// even on a busy machine), while the reports of fifty modules, which arrive within a fifth of a
+// second, are painted in three repaints instead of a dozen or more.
+constexpr int repaintIntervalMs = 75;
 
 // The sizes of the splitter's panes (graphs, table) on a first start.
 const QVariantList defaultSplitterSizes = {300, 1000};
