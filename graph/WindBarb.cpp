@@ -130,7 +130,6 @@ void WindBarb::rebuild()
         setSymbol();
         return;
     }
-    const double knots = this->knots();
 
     symbol.moveTo(0, 6);
     symbol.lineTo(0, staffTip);
@@ -140,7 +139,7 @@ void WindBarb::rebuild()
 
     // To the nearest 5 knots; at most three pennants (compared before the conversion to int,
     // which would overflow for absurd speeds).
-    const double rounded = knots + 2.5;
+    const double rounded = knots() + 2.5;
     int v = 100;
     if (rounded >= 151.0)
         addPennant();
